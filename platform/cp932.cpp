@@ -1,0 +1,144 @@
+#include "platform/cp932.h"
+
+#include <cerrno>
+#include <iconv.h>
+
+namespace {
+
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+constexpr const char *kUtf16 = "UTF-16LE";
+#else
+constexpr const char *kUtf16 = "UTF-16BE";
+#endif
+
+// One conversion descriptor per direction, opened on first use and kept for
+// the life of the program. The program runs its conversions on one thread;
+// thread_local keeps that safe should a helper thread ever convert too.
+class Converter {
+  public:
+    Converter(const char *to, const char *from) : cd_(iconv_open(to, from)) {}
+    ~Converter() {
+        if (ok())
+            iconv_close(cd_);
+    }
+    Converter(const Converter &) = delete;
+    Converter &operator=(const Converter &) = delete;
+
+    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    iconv_t get() {
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr); // back to the initial state
+        return cd_;
+    }
+
+  private:
+    iconv_t cd_;
+};
+
+Converter &Decoder() {
+    thread_local Converter c(kUtf16, "CP932");
+    return c;
+}
+
+Converter &Encoder() {
+    thread_local Converter c("CP932", kUtf16);
+    return c;
+}
+
+bool IsAscii(const char *p, qsizetype n) {
+    for (qsizetype i = 0; i < n; ++i)
+        if (static_cast<unsigned char>(p[i]) >= 0x80)
+            return false;
+    return true;
+}
+
+} // namespace
+
+QString DecodeCp932(const QByteArray &bytes) {
+    const qsizetype n = bytes.size();
+    if (IsAscii(bytes.constData(), n))
+        return QString::fromLatin1(bytes);
+
+    // Every byte of code page 932 gives at most one UTF-16 unit: a
+    // double-byte character gives one unit for two bytes.
+    QString out(n, Qt::Uninitialized);
+    Converter &conv = Decoder();
+    if (!conv.ok()) {
+        // Without a converter the text still shows: ASCII as it is, the rest
+        // as replacement characters.
+        for (qsizetype i = 0; i < n; ++i) {
+            const auto b = static_cast<unsigned char>(bytes[i]);
+            out[i] = b < 0x80 ? QChar(char16_t(b)) : QChar(QChar::ReplacementCharacter);
+        }
+        return out;
+    }
+    iconv_t cd = conv.get();
+    char *in = const_cast<char *>(bytes.constData());
+    size_t inLeft = static_cast<size_t>(n);
+    char *outStart = reinterpret_cast<char *>(out.data());
+    char *outp = outStart;
+    size_t outLeft = static_cast<size_t>(n) * sizeof(char16_t);
+    while (inLeft > 0) {
+        if (iconv(cd, &in, &inLeft, &outp, &outLeft) != static_cast<size_t>(-1))
+            break;
+        if (errno != EILSEQ && errno != EINVAL)
+            break; // E2BIG cannot happen: the buffer holds one unit per byte
+        // An invalid or cut-off sequence: one replacement character for its
+        // first byte, then carry on with the next byte.
+        *reinterpret_cast<char16_t *>(outp) = u'\uFFFD';
+        outp += sizeof(char16_t);
+        outLeft -= sizeof(char16_t);
+        ++in;
+        --inLeft;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    out.truncate((outp - outStart) / static_cast<qsizetype>(sizeof(char16_t)));
+    return out;
+}
+
+std::optional<QByteArray> EncodeCp932(const QString &text, QString *firstBad) {
+    const qsizetype n = text.size();
+    const char16_t *units = reinterpret_cast<const char16_t *>(text.utf16());
+    bool ascii = true;
+    for (qsizetype i = 0; i < n && ascii; ++i)
+        ascii = units[i] < 0x80;
+    if (ascii)
+        return text.toLatin1();
+
+    auto refuse = [&](qsizetype at) -> std::optional<QByteArray> {
+        if (firstBad) {
+            qsizetype len = 1;
+            if (QChar::isHighSurrogate(units[at]) && at + 1 < n &&
+                QChar::isLowSurrogate(units[at + 1]))
+                len = 2;
+            *firstBad = text.mid(at, len);
+        }
+        return std::nullopt;
+    };
+
+    Converter &conv = Encoder();
+    if (!conv.ok()) {
+        for (qsizetype i = 0; i < n; ++i)
+            if (units[i] >= 0x80)
+                return refuse(i);
+        return text.toLatin1();
+    }
+    // A UTF-16 unit gives at most two bytes.
+    QByteArray out(n * 2, Qt::Uninitialized);
+    iconv_t cd = conv.get();
+    char *in = reinterpret_cast<char *>(const_cast<char16_t *>(units));
+    size_t inLeft = static_cast<size_t>(n) * sizeof(char16_t);
+    char *outp = out.data();
+    size_t outLeft = static_cast<size_t>(out.size());
+    if (iconv(cd, &in, &inLeft, &outp, &outLeft) == static_cast<size_t>(-1)) {
+        // EILSEQ: no code page 932 form (or a lone surrogate); EINVAL: a
+        // high surrogate at the very end. Either way the character at the
+        // stop is the culprit.
+        const qsizetype at =
+            (in - reinterpret_cast<const char *>(units)) / static_cast<qsizetype>(sizeof(char16_t));
+        return refuse(at < n ? at : n - 1);
+    }
+    // Flush any pending shift state (none for this code page, but harmless).
+    iconv(cd, nullptr, nullptr, &outp, &outLeft);
+    out.truncate(outp - out.data());
+    return out;
+}

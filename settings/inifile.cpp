@@ -1,0 +1,281 @@
+#include "settings/inifile.h"
+
+#include "platform/apperror.h"
+#include "platform/fileio.h"
+#include "store/common.h"
+
+#include <vector>
+
+namespace Ini {
+
+namespace {
+
+constexpr qsizetype kMaxValueBytes = 2047;
+
+// One line of the file: its text runs from begin to end, its line end (CR,
+// LF or CR LF, or nothing on a last line) from end to next.
+struct Line {
+    qsizetype begin;
+    qsizetype end;
+    qsizetype next;
+};
+
+std::vector<Line> LinesOf(const QByteArray &data) {
+    std::vector<Line> lines;
+    const qsizetype n = data.size();
+    qsizetype p = 0;
+    while (p < n) {
+        qsizetype q = p;
+        while (q < n && data[q] != '\r' && data[q] != '\n')
+            ++q;
+        qsizetype next = q;
+        if (next < n && data[next] == '\r')
+            ++next;
+        if (next < n && data[next] == '\n')
+            ++next;
+        lines.push_back({p, q, next});
+        p = next;
+    }
+    return lines;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+QByteArray Trimmed(const char *b, const char *e) {
+    while (b < e && IsBlank(*b))
+        ++b;
+    while (e > b && IsBlank(e[-1]))
+        --e;
+    return QByteArray(b, e - b);
+}
+
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameName(const QByteArray &a, const QByteArray &b) {
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (Lower(a[i]) != Lower(b[i]))
+            return false;
+    return true;
+}
+
+// What a line of the file is.
+struct Parsed {
+    enum Kind { Other, Section, Entry } kind = Other;
+    QByteArray name; // the section or key name, trimmed
+    QByteArray value;
+};
+
+Parsed Parse(const QByteArray &data, const Line &line) {
+    Parsed parsed;
+    const char *b = data.constData() + line.begin;
+    const char *e = data.constData() + line.end;
+    while (b < e && IsBlank(*b))
+        ++b;
+    if (b < e && *b == '[') {
+        const char *close = b + 1;
+        while (close < e && *close != ']')
+            ++close;
+        parsed.kind = Parsed::Section;
+        parsed.name = Trimmed(b + 1, close);
+        return parsed;
+    }
+    const char *eq = b;
+    while (eq < e && *eq != '=')
+        ++eq;
+    if (eq == e)
+        return parsed;
+    parsed.kind = Parsed::Entry;
+    parsed.name = Trimmed(b, eq);
+    parsed.value = Trimmed(eq + 1, e);
+    return parsed;
+}
+
+// Where a section lies: the index of its header line and one past its last
+// line; header is -1 when the section is not there.
+struct SectionRange {
+    qsizetype header = -1;
+    qsizetype end = 0;
+};
+
+SectionRange FindSection(const QByteArray &data, const std::vector<Line> &lines,
+                         const QByteArray &section, qsizetype from = 0) {
+    SectionRange range;
+    const auto count = static_cast<qsizetype>(lines.size());
+    for (qsizetype i = from; i < count; ++i) {
+        const Parsed p = Parse(data, lines[i]);
+        if (p.kind != Parsed::Section)
+            continue;
+        if (range.header >= 0) {
+            range.end = i;
+            return range;
+        }
+        if (SameName(p.name, section))
+            range.header = i;
+    }
+    range.end = count;
+    return range;
+}
+
+// The file's bytes for a write: a missing file is an empty one.
+QByteArray ContentForWrite(const QString &path) {
+    if (!FileExists(path))
+        return {};
+    return ReadWholeFile(path);
+}
+
+bool HoldsLineEnd(const QByteArray &s) {
+    return s.contains('\r') || s.contains('\n') || s.contains('\0');
+}
+
+[[noreturn]] void WriteRefused(const QString &path) {
+    throw AppError(path + QStringLiteral(" に書き込めません"));
+}
+
+void Store(const QString &path, const QByteArray &data) {
+    bool ok = false;
+    try {
+        ok = WriteFileAtomic(path, data);
+    } catch (const AppError &) {
+        ok = false;
+    }
+    if (!ok)
+        WriteRefused(path);
+}
+
+} // namespace
+
+QByteArray ReadString(const QString &path, const QByteArray &section, const QByteArray &key,
+                      const QByteArray &def) {
+    QByteArray data;
+    try {
+        if (!FileExists(path))
+            return def;
+        data = ReadWholeFile(path);
+    } catch (const AppError &) {
+        return def; // reading never fails: an unreadable file reads as missing
+    }
+    const std::vector<Line> lines = LinesOf(data);
+    const SectionRange range = FindSection(data, lines, section);
+    if (range.header < 0)
+        return def;
+    for (qsizetype i = range.header + 1; i < range.end; ++i) {
+        Parsed p = Parse(data, lines[i]);
+        if (p.kind == Parsed::Entry && SameName(p.name, key)) {
+            p.value.truncate(kMaxValueBytes);
+            return p.value;
+        }
+    }
+    return def;
+}
+
+std::optional<qint32> ConvertInteger(const QByteArray &text) {
+    if (text.size() > 2 && (text.startsWith("0x") || text.startsWith("0X")))
+        return ParseInteger('$' + text.mid(2));
+    return ParseInteger(text);
+}
+
+qint32 ReadInteger(const QString &path, const QByteArray &section, const QByteArray &key,
+                   qint32 def) {
+    return ConvertInteger(ReadString(path, section, key, QByteArray())).value_or(def);
+}
+
+void WriteString(const QString &path, const QByteArray &section, const QByteArray &key,
+                 const QByteArray &value) {
+    // A line end inside a name or value would split the line and could plant
+    // other keys in the file: such a write is refused, the file untouched.
+    if (HoldsLineEnd(section) || HoldsLineEnd(key) || HoldsLineEnd(value) ||
+        section.contains(']') || key.contains('='))
+        WriteRefused(path);
+
+    QByteArray data;
+    try {
+        data = ContentForWrite(path);
+    } catch (const AppError &) {
+        WriteRefused(path);
+    }
+    const QByteArray entry = key + '=' + value + "\r\n";
+    const std::vector<Line> lines = LinesOf(data);
+    const SectionRange range = FindSection(data, lines, section);
+
+    QByteArray out;
+    out.reserve(data.size() + entry.size() + section.size() + 4);
+    if (range.header < 0) {
+        out = data;
+        if (!out.isEmpty() && !out.endsWith('\r') && !out.endsWith('\n'))
+            out += "\r\n";
+        out += '[' + section + "]\r\n" + entry;
+        Store(path, out);
+        return;
+    }
+
+    // The key's line in the section, or the line after which it goes: the
+    // section's last entry, or its header when it has none.
+    qsizetype replace = -1;
+    qsizetype after = range.header;
+    for (qsizetype i = range.header + 1; i < range.end; ++i) {
+        const Parsed p = Parse(data, lines[i]);
+        if (p.kind != Parsed::Entry)
+            continue;
+        if (SameName(p.name, key)) {
+            replace = i;
+            break;
+        }
+        after = i;
+    }
+    if (replace >= 0) {
+        const Line &line = lines[replace];
+        out.append(data.constData(), line.begin);
+        out += entry;
+        out.append(data.constData() + line.next, data.size() - line.next);
+    } else {
+        const Line &line = lines[after];
+        out.append(data.constData(), line.next);
+        if (line.next == line.end)
+            out += "\r\n"; // the last line of the file had no line end
+        out += entry;
+        out.append(data.constData() + line.next, data.size() - line.next);
+    }
+    Store(path, out);
+}
+
+void WriteInteger(const QString &path, const QByteArray &section, const QByteArray &key,
+                  qint32 value) {
+    WriteString(path, section, key, QByteArray::number(value));
+}
+
+void EraseSection(const QString &path, const QByteArray &section) {
+    if (!FileExists(path))
+        return;
+    QByteArray data;
+    try {
+        data = ReadWholeFile(path);
+    } catch (const AppError &) {
+        WriteRefused(path);
+    }
+    const std::vector<Line> lines = LinesOf(data);
+    // Every section of the name goes, should the file hold it twice.
+    QByteArray out;
+    qsizetype copied = 0;
+    bool found = false;
+    for (SectionRange range = FindSection(data, lines, section); range.header >= 0;
+         range = FindSection(data, lines, section, range.end)) {
+        const qsizetype from = lines[range.header].begin;
+        const qsizetype to =
+            range.end < static_cast<qsizetype>(lines.size()) ? lines[range.end].begin : data.size();
+        out.append(data.constData() + copied, from - copied);
+        copied = to;
+        found = true;
+    }
+    if (!found)
+        return;
+    out.append(data.constData() + copied, data.size() - copied);
+    Store(path, out);
+}
+
+} // namespace Ini
