@@ -1,0 +1,60 @@
+// The one seam between the program and the desktop: beep, message boxes,
+// the input, file, colour and print dialogs, the pointer position, starting
+// the text viewer and the browser, and the program's own folder. The desktop
+// implementation uses Qt; tests and the scenario runner install a scripted one.
+#pragma once
+
+#include <QPoint>
+#include <QString>
+#include <memory>
+#include <optional>
+
+class PageSurface;
+
+class Platform {
+  public:
+    virtual ~Platform() = default;
+
+    virtual void Beep() = 0;
+    // A modal box titled with the application title, one OK button.
+    virtual void ShowMessage(const QString &text) = 0;
+    // The general error report: the same box with the error icon.
+    virtual void ShowError(const QString &text) = 0;
+
+    // One-line input box; nullopt on Cancel.
+    virtual std::optional<QString> InputBox(const QString &title, const QString &prompt,
+                                            int maxLength) = 0;
+    // File dialogs; nullopt on Cancel. The filter is in Qt's form.
+    virtual std::optional<QString> OpenFileName(const QString &initialFolder,
+                                                const QString &filter) = 0;
+    virtual std::optional<QString> SaveFileName(const QString &filter,
+                                                const QString &defaultSuffix) = 0;
+    // The colour dialog preset to a plain colour 0x00BBGGRR; nullopt on Cancel.
+    virtual std::optional<quint32> ChooseColor(quint32 initial) = 0;
+    // The print dialog; a surface on the chosen printer, or null on Cancel.
+    virtual std::unique_ptr<PageSurface> ChoosePrinter() = 0;
+
+    // The mouse pointer in global screen coordinates.
+    virtual QPoint CursorPos() = 0;
+
+    // Starts the plain-text viewer on a file, without waiting; failures are silent.
+    virtual void StartViewer(const QString &path) = 0;
+    // Hands an address to the desktop's default handler; failures are silent.
+    virtual void OpenUrl(const QString &address) = 0;
+
+    // The full path of the running executable; its folder is the program's folder.
+    virtual QString ExecutablePath() = 0;
+};
+
+// The platform in use. The desktop one unless another was installed.
+Platform &platform();
+// Installs a platform (not owned); null restores the desktop one.
+void SetPlatform(Platform *p);
+
+// The beep, then a message box: every refusal of a command looks like this.
+void BeepMessage(const QString &text);
+
+// The program's folder with its trailing "/".
+QString ProgramFolder();
+// The executable's path with its extension replaced by ext (".ini", ".lst").
+QString ProgramFileWithExt(const QString &ext);

@@ -1,0 +1,9 @@
+list(APPEND QV_CORE_SOURCES
+  platform/apperror.cpp
+  platform/cp932.cpp
+  platform/fileio.cpp
+  platform/pagesurface.cpp)
+list(APPEND QV_APP_SOURCES
+  platform/platform.cpp
+  platform/desktop.cpp
+  platform/printersurface.cpp)

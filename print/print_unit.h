@@ -1,0 +1,2 @@
+// Printing the memo list: titles only, or whole memos wrapped to the page.
+#pragma once

@@ -1,0 +1,17 @@
+// Small byte-string helpers shared by the whole program.
+#pragma once
+
+#include <QByteArray>
+#include <optional>
+
+// Replaces every occurrence of find in s by repl, left to right, without
+// overlap; text already replaced is never searched again. An empty find
+// leaves s unchanged.
+QByteArray ReplaceAll(const QByteArray &s, const QByteArray &find, const QByteArray &repl);
+
+// The integer that text spells: optional leading spaces, then an optional "+"
+// or "-" and decimal digits (within the signed 32-bit range), or one of "$",
+// "x", "X", "0x", "0X" and up to 8 significant hexadecimal digits taken as a
+// 32-bit pattern. Nothing may follow the digits. nullopt for anything else,
+// the empty text included.
+std::optional<qint32> ParseInteger(const QByteArray &text);

@@ -1,0 +1,43 @@
+// Loading the list file into the window, and rewriting it whole.
+#include "platform/cp932.h"
+#include "platform/fileio.h"
+#include "platform/platform.h"
+#include "store/record.h"
+#include "ui/Quorvelmain.h"
+#include "ui/widgets.h"
+
+void TForm1::LoadList() {
+    ListBox2.clear();
+    if (!FileExists(ListFileName)) {
+        // No title row may stand for a record that is no longer loaded.
+        ListBox1->titleModel()->clear();
+        BeepMessage(ListFileName + QString::fromUtf8("の読み込みに失敗しました。\r\n"
+                                                     "ファイルが存在しない可能性があります。"));
+        return;
+    }
+    QByteArray data;
+    try {
+        data = ReadWholeFile(ListFileName);
+    } catch (...) {
+        ListBox1->titleModel()->clear();
+        throw;
+    }
+    ListBox2 = SplitLines(data);
+    data.clear();
+
+    QList<QByteArray> titles;
+    titles.reserve(ListBox2.size());
+    for (const QByteArray &record : std::as_const(ListBox2))
+        titles.append(MakeTitle(record));
+    ListBox1->titleModel()->setTitles(std::move(titles));
+
+    setWindowTitle(QStringLiteral("Quorvel: ") + ListFileName);
+    SetStatusText(QStringLiteral("  ") + QString::number(ListBox2.size()) +
+                  QString::fromUtf8("件のメモが登録されています。"));
+}
+
+void TForm1::SaveListText(const QByteArray &Text) {
+    // The file is replaced atomically: a failed write leaves the old content whole.
+    if (!WriteFileAtomic(ListFileName, Text))
+        BeepMessage(QString::fromUtf8("ファイルへの保存時にエラーが発生しました。"));
+}

@@ -1,0 +1,7 @@
+list(APPEND QV_CORE_SOURCES
+  store/common.cpp
+  store/record.cpp)
+list(APPEND QV_APP_SOURCES
+  store/listfile.cpp
+  store/editing.cpp
+  store/trash.cpp)

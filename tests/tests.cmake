@@ -1,0 +1,29 @@
+# Unit tests: every tests/unit/*.cpp goes into one GoogleTest binary.
+file(GLOB QV_UNIT_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
+add_executable(quorvel_tests ${QV_UNIT_TESTS})
+target_link_libraries(quorvel_tests PRIVATE quorvel_app Qt6::Test GTest::gtest GTest::gtest_main)
+include(GoogleTest)
+gtest_discover_tests(quorvel_tests
+  PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+  DISCOVERY_TIMEOUT 60)
+
+# The scenario runner: drives the real window from *.qvs scripts.
+file(GLOB QV_RUNNER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/runner/*.cpp)
+if(QV_RUNNER_SOURCES)
+  add_executable(quorvel-scenario ${QV_RUNNER_SOURCES})
+  target_link_libraries(quorvel-scenario PRIVATE quorvel_app Qt6::Test)
+  file(GLOB QV_SCENARIOS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/scenarios/*.qvs)
+  foreach(script ${QV_SCENARIOS})
+    get_filename_component(name ${script} NAME_WE)
+    add_test(NAME scenario.${name} COMMAND quorvel-scenario ${script})
+    set_tests_properties(scenario.${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  endforeach()
+  # Scripts that must fail: a runner that passes everything is caught here.
+  file(GLOB QV_FAILING_SCENARIOS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/scenarios/must-fail/*.qvs)
+  foreach(script ${QV_FAILING_SCENARIOS})
+    get_filename_component(name ${script} NAME_WE)
+    add_test(NAME scenario-must-fail.${name} COMMAND quorvel-scenario ${script})
+    set_tests_properties(scenario-must-fail.${name} PROPERTIES
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen" WILL_FAIL TRUE)
+  endforeach()
+endif()

@@ -1,0 +1,448 @@
+#include "ui/Quorvelmain.h"
+
+#include "platform/apperror.h"
+#include "platform/cp932.h"
+#include "platform/fileio.h"
+#include "platform/platform.h"
+#include "settings/inifile.h"
+#include "ui/widgets.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+
+namespace {
+
+// The product's home page, opened by the Help menu.
+const char *const HomePageAddress = "http://quorvel.example.org/";
+
+// The layout's captions of the two start-up options, with their leading blank.
+const char *const N9Caption = " 起動時に「新規入力」ページを開く";
+const char *const N10Caption = " 終了時に「ゴミ箱」を空にする";
+
+QString U(const char *utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+// The window's gothic fonts, asked for by their Windows names first; the
+// IPA gothic fonts stand in where those are missing.
+QFont ProportionalGothic(int pixels, bool bold = false) {
+    QFont f;
+    f.setFamilies({U("ＭＳ Ｐゴシック"), U("MS PGothic"), U("IPAPGothic"), U("IPAGothic")});
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+QFont FixedGothic(int pixels) {
+    QFont f;
+    f.setFamilies({U("ＭＳ ゴシック"), U("MS Gothic"), U("IPAGothic")});
+    f.setPixelSize(pixels);
+    return f;
+}
+
+QPushButton *MakeButton(QWidget *parent, const char *name, const char *caption, int l, int t, int w,
+                        int h) {
+    auto *b = new QPushButton(U(caption), parent);
+    b->setObjectName(U(name));
+    b->setGeometry(l, t, w, h);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QAction *MakeAction(QMenu *menu, const char *name, const char *caption) {
+    QAction *a = menu->addAction(U(caption));
+    a->setObjectName(U(name));
+    return a;
+}
+
+QAction *MakeSeparator(QMenu *menu, const char *name) {
+    QAction *a = menu->addSeparator();
+    a->setObjectName(U(name));
+    return a;
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget *parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("Form1"));
+    BuildLayout();
+    BuildMenus();
+    WireHandlers();
+    Run([this] { FormCreate(); });
+}
+
+TForm1::~TForm1() {
+    if (!destroyed_) {
+        destroyed_ = true;
+        Run([this] { FormDestroy(); });
+    }
+}
+
+QString TForm1::SettingsFileName() {
+    return ProgramFileWithExt(QStringLiteral(".ini"));
+}
+
+void TForm1::BuildLayout() {
+    setWindowTitle(QStringLiteral("Quorvel"));
+    setFont(ProportionalGothic(12));
+    QPalette pal = palette();
+    setBackgroundRole(QPalette::Button);
+    setPalette(pal);
+
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("Client"));
+    client->setFixedSize(449, 323);
+    setCentralWidget(client);
+
+    PageControl1 = new PageControl(client);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->setGeometry(12, 8, 425, 313);
+    PageControl1->setUsesScrollButtons(false);
+
+    auto page = [this](const char *name, const char *caption) {
+        auto *w = new QWidget();
+        w->setObjectName(U(name));
+        PageControl1->addTab(w, U(caption));
+        return w;
+    };
+    TabSheet1 = page("TabSheet1", "To Do リスト");
+    TabSheet2 = page("TabSheet2", "新規入力");
+    TabSheet3 = page("TabSheet3", "編集削除");
+    TabSheet4 = page("TabSheet4", "ごみ箱");
+
+    // The list page.
+    ListBox1 = new TitleListView(TabSheet1);
+    ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    ListBox1->setGeometry(8, 16, 400, 225);
+    ListBox1->setFont(FixedGothic(13));
+    ListBox1->setItemDelegate(new RowDelegate(
+        13,
+        [this](QPainter *p, int row, const QRect &r, bool sel) {
+            ListBox1DrawItem(p, row, r, sel);
+        },
+        ListBox1));
+    const QFont redBold = ProportionalGothic(15, true);
+    Button2 = MakeButton(TabSheet1, "Button2", "↑上に", 72, 256, 75, 25);
+    Button3 = MakeButton(TabSheet1, "Button3", "↓下に", 224, 256, 75, 25);
+    for (QPushButton *b : {Button2, Button3}) {
+        b->setFont(redBold);
+        QPalette bp = b->palette();
+        bp.setColor(QPalette::ButtonText, Qt::red);
+        b->setPalette(bp);
+    }
+
+    // The new-memo page.
+    Memo1 = new MemoEdit(TabSheet2);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setGeometry(24, 16, 369, 209);
+    Memo1->setFont(ProportionalGothic(13));
+    Memo1->setPlainText(QStringLiteral("Memo1"));
+    Button1 = MakeButton(TabSheet2, "Button1", "保存する", 32, 240, 75, 25);
+    CheckBox1 = new QCheckBox(U("保存して連続して新規追加する"), TabSheet2);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    CheckBox1->setGeometry(123, 242, 185, 17);
+
+    // The edit page.
+    Memo3 = new MemoEdit(TabSheet3);
+    Memo3->setObjectName(QStringLiteral("Memo3"));
+    Memo3->setGeometry(16, 8, 385, 233);
+    Memo3->setFont(ProportionalGothic(13));
+    Memo3->setPlainText(QStringLiteral("Memo3"));
+    Button4 = MakeButton(TabSheet3, "Button4", "編集保存する", 56, 253, 121, 25);
+    Button5 = MakeButton(TabSheet3, "Button5", "削除（ゴミ箱に移動）", 200, 253, 121, 25);
+
+    // The trash page.
+    ListBox3 = new TitleListView(TabSheet4);
+    ListBox3->setObjectName(QStringLiteral("ListBox3"));
+    ListBox3->setGeometry(8, 16, 400, 225);
+    ListBox3->setFont(FixedGothic(13));
+    ListBox3->setItemDelegate(new RowDelegate(
+        13,
+        [this](QPainter *p, int row, const QRect &r, bool sel) {
+            ListBox3DrawItem(p, row, r, sel);
+        },
+        ListBox3));
+    Button6 = MakeButton(TabSheet4, "Button6", "選択した記事を完全削除する", 40, 248, 161, 25);
+    Button7 = MakeButton(TabSheet4, "Button7", "ゴミ箱を空にする", 232, 248, 105, 25);
+    DummyButton = MakeButton(TabSheet4, "DummyButton", "DummyButton", 360, 248, 19, 25);
+    DummyButton->setVisible(false);
+    DummyButton->setFocusPolicy(Qt::NoFocus);
+
+    // Tab order within each page follows the layout: the list or text area first.
+    setTabOrder(ListBox1, Button2);
+    setTabOrder(Button2, Button3);
+    setTabOrder(Memo1, Button1);
+    setTabOrder(Button1, CheckBox1);
+    setTabOrder(Memo3, Button4);
+    setTabOrder(Button4, Button5);
+    setTabOrder(ListBox3, Button6);
+    setTabOrder(Button6, Button7);
+
+    // The status bar: one panel over the whole bar, light yellow.
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->setFixedHeight(19);
+    StatusBar1->setAutoFillBackground(true);
+    QPalette sp = StatusBar1->palette();
+    sp.setColor(QPalette::Window, QColor(255, 255, 102)); // 6750207, blue-green-red
+    StatusBar1->setPalette(sp);
+    statusPanel_ = new QLabel(StatusBar1);
+    statusPanel_->setObjectName(QStringLiteral("StatusPanel"));
+    statusPanel_->setTextFormat(Qt::PlainText);
+    statusPanel_->setMinimumWidth(50);
+    StatusBar1->addWidget(statusPanel_, 1);
+    setStatusBar(StatusBar1);
+
+    // Fixed size, no Maximize: the client area is 449 x 342 below the menu bar.
+    setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+    move(349, 113);
+}
+
+void TForm1::BuildMenus() {
+    MainMenu1 = new QMenuBar(this);
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    setMenuBar(MainMenu1);
+
+    N2 = MainMenu1->addMenu(U("ファイル(&F)"));
+    N2->setObjectName(QStringLiteral("N2"));
+    New1 = MakeAction(N2, "New1", "新規作成(&N)");
+    Fopen = MakeAction(N2, "Fopen", "開く(&O)");
+    SaveAs1 = MakeAction(N2, "SaveAs1", "名前を付けて保存(&A)");
+    PrintSetting = MakeAction(N2, "PrintSetting", "印刷設定");
+    Print = MakeAction(N2, "Print", "印刷する(&P)");
+    CloseMenu = MakeAction(N2, "CloseMenu", "終了(&X)");
+    N7 = MakeSeparator(N2, "N7");
+
+    N8 = MainMenu1->addMenu(U("設定(&S)"));
+    N8->setObjectName(QStringLiteral("N8"));
+    N9 = MakeAction(N8, "N9", N9Caption);
+    N10 = MakeAction(N8, "N10", N10Caption);
+    N9->setCheckable(true);
+    N10->setCheckable(true);
+
+    Help1 = MainMenu1->addMenu(U("ヘルプ(&H)"));
+    Help1->setObjectName(QStringLiteral("Help1"));
+    ReadMe = MakeAction(Help1, "ReadMe", "Readme.txtを読む(&R)");
+    N3 = MakeAction(Help1, "N3", "ホームページ");
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    N1 = MakeAction(PopupMenu1, "N1", "編集する");
+    D1 = MakeAction(PopupMenu1, "D1", "削除（ゴミ箱に移動する）");
+    N5 = MakeSeparator(PopupMenu1, "N5");
+    BgColor = MakeAction(PopupMenu1, "BgColor", "背景色を指定");
+    N4 = MakeSeparator(PopupMenu1, "N4");
+    ToTop = MakeAction(PopupMenu1, "ToTop", "最上部に移動する");
+    ToBottom = MakeAction(PopupMenu1, "ToBottom", "最下部に移動する");
+
+    PopupMenu2 = new QMenu(this);
+    PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
+    Restore = MakeAction(PopupMenu2, "Restore", "復活させる");
+    N6 = MakeAction(PopupMenu2, "N6", "完全に削除する");
+
+    // The client area stays 449 x 342 whatever height the menu bar takes.
+    setFixedSize(449, MainMenu1->sizeHint().height() + 342);
+}
+
+void TForm1::WireHandlers() {
+    auto on = [this](auto *sender, auto signal, void (TForm1::*handler)()) {
+        connect(sender, signal, this,
+                [this, handler] { Run([this, handler] { (this->*handler)(); }); });
+    };
+    on(Button1, &QPushButton::clicked, &TForm1::Button1Click);
+    on(Button2, &QPushButton::clicked, &TForm1::Button2Click);
+    on(Button3, &QPushButton::clicked, &TForm1::Button3Click);
+    on(Button4, &QPushButton::clicked, &TForm1::Button4Click);
+    on(Button5, &QPushButton::clicked, &TForm1::Button5Click);
+    on(Button6, &QPushButton::clicked, &TForm1::Button6Click);
+    on(Button7, &QPushButton::clicked, &TForm1::Button7Click);
+    on(DummyButton, &QPushButton::clicked, &TForm1::DummyButtonClick);
+    on(ListBox1, &TitleListView::doubleClickedAnywhere, &TForm1::ListBox1DblClick);
+
+    on(New1, &QAction::triggered, &TForm1::New1Click);
+    on(Fopen, &QAction::triggered, &TForm1::FopenClick);
+    on(SaveAs1, &QAction::triggered, &TForm1::SaveAs1Click);
+    on(PrintSetting, &QAction::triggered, &TForm1::PrintSettingClick);
+    on(Print, &QAction::triggered, &TForm1::PrintClick);
+    on(CloseMenu, &QAction::triggered, &TForm1::CloseMenuClick);
+    on(N9, &QAction::triggered, &TForm1::N9Click);
+    on(N10, &QAction::triggered, &TForm1::N10Click);
+    on(ReadMe, &QAction::triggered, &TForm1::ReadMeClick);
+    on(N3, &QAction::triggered, &TForm1::N3Click);
+    on(N1, &QAction::triggered, &TForm1::N1Click);
+    on(D1, &QAction::triggered, &TForm1::D1Click);
+    on(BgColor, &QAction::triggered, &TForm1::BgColorClick);
+    on(ToTop, &QAction::triggered, &TForm1::ToTopClick);
+    on(ToBottom, &QAction::triggered, &TForm1::ToBottomClick);
+    on(Restore, &QAction::triggered, &TForm1::RestoreClick);
+    on(N6, &QAction::triggered, &TForm1::N6Click);
+
+    // Context menus open on the right button without changing the selection.
+    ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ListBox1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { PopupMenu1->popup(ListBox1->mapToGlobal(pos)); });
+    ListBox3->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ListBox3, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { PopupMenu2->popup(ListBox3->mapToGlobal(pos)); });
+
+    // Pages: the veto on user-made changes, the show handlers, the edit
+    // page's exit.
+    PageControl1->setAllowUserChange([this] {
+        bool allow = true;
+        PageControl1Changing(allow);
+        return allow;
+    });
+    connect(PageControl1, &QTabWidget::currentChanged, this, &TForm1::PageShown);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *old, QWidget *now) {
+        if (old && now && now->window() == this && TabSheet3->isAncestorOf(old) &&
+            !TabSheet3->isAncestorOf(now))
+            Run([this] { TabSheet3Exit(); });
+    });
+}
+
+void TForm1::PageShown(int index) {
+    // A page's show handler runs when it becomes visible: not while the window
+    // is still being created or is closed.
+    if (!isVisible() || destroyed_)
+        return;
+    switch (index) {
+    case 0:
+        Run([this] { TabSheet1Show(); });
+        break;
+    case 1:
+        Run([this] { TabSheet2Show(); });
+        break;
+    case 2:
+        Run([this] { TabSheet3Show(); });
+        break;
+    case 3:
+        Run([this] { TabSheet4Show(); });
+        break;
+    default:
+        break;
+    }
+}
+
+void TForm1::showEvent(QShowEvent *e) {
+    QMainWindow::showEvent(e);
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        PageShown(PageControl1->currentIndex());
+    }
+}
+
+void TForm1::closeEvent(QCloseEvent *e) {
+    e->accept();
+    QMainWindow::closeEvent(e);
+    Q_EMIT Closed();
+}
+
+void TForm1::ReportError(const std::exception &e) {
+    const auto *app = dynamic_cast<const AppError *>(&e);
+    const QString text = app ? app->message() : QString::fromLocal8Bit(e.what());
+    platform().ShowError(ErrorReportText(text));
+}
+
+void TForm1::SetStatusText(const QString &text) {
+    statusPanel_->setText(text);
+}
+
+QString TForm1::StatusText() const {
+    return statusPanel_->text();
+}
+
+void TForm1::ActivatePage(int index) {
+    PageControl1->setCurrentIndex(index);
+}
+
+void TForm1::FormCreate() {
+    Memo1->clear();
+    // No Maximize command: the window has a fixed size (set in BuildLayout).
+
+    const QString ini = SettingsFileName();
+    const bool settingsExisted = FileExists(ini);
+
+    // A value never holds a line end, so "\n" stands for a missing key.
+    const QByteArray last = Ini::ReadString(ini, "File", "LastFileName", "\n");
+    ListFileName = last == "\n" ? ProgramFileWithExt(QStringLiteral(".lst")) : DecodeCp932(last);
+    move(Ini::ReadInteger(ini, "Position", "Left", 100), y());
+    move(x(), Ini::ReadInteger(ini, "Position", "Top", y()));
+    if (Ini::ReadInteger(ini, "Setting", "Page", 0) == 1) {
+        N9->setText(QString::fromUtf8(N9Caption).mid(1));
+        N9->setChecked(true);
+    }
+    if (Ini::ReadInteger(ini, "Setting", "Trash", 0) == 1) {
+        N10->setText(QString::fromUtf8(N10Caption).mid(1));
+        N10->setChecked(true);
+    }
+    if (Ini::ReadInteger(ini, "Setting", "Save", 0) == 1)
+        CheckBox1->setChecked(true);
+
+    if (settingsExisted)
+        BuildRecentMenu();
+    else
+        UpdateRecentFiles();
+
+    if (N9->isChecked()) {
+        ActivatePage(1);
+        setWindowTitle(QStringLiteral("Quorvel: ") + ListFileName);
+    } else {
+        ActivatePage(0);
+    }
+}
+
+void TForm1::FormDestroy() {
+    const QString ini = SettingsFileName();
+    QString bad;
+    const std::optional<QByteArray> path = EncodeCp932(ListFileName, &bad);
+    if (path)
+        Ini::WriteString(ini, "File", "LastFileName", *path);
+    Ini::WriteInteger(ini, "Position", "Left", x());
+    Ini::WriteInteger(ini, "Position", "Top", y());
+    Ini::WriteInteger(ini, "Setting", "Save", CheckBox1->isChecked() ? 1 : 0);
+    if (Ini::ReadInteger(ini, "Setting", "Trash", 0) == 1)
+        Button7Click();
+}
+
+void TForm1::PageControl1Changing(bool &AllowChange) {
+    QTabBar *bar = PageControl1->tabBar();
+    const int hit = bar->tabAt(bar->mapFromGlobal(platform().CursorPos()));
+    AllowChange = hit != 2;
+}
+
+void TForm1::TabSheet1Show() {
+    LoadList();
+}
+
+void TForm1::TabSheet2Show() {
+    Memo1->setFocus();
+    SetStatusText(U("  ここで入力したメモの一行目が、メモの一覧記事のタイトルに指定されます。"));
+}
+
+void TForm1::TabSheet3Show() {
+    SetStatusText(QString());
+}
+
+void TForm1::TabSheet3Exit() {
+    Memo3->clear();
+}
+
+void TForm1::CloseMenuClick() {
+    close();
+}
+
+void TForm1::ReadMeClick() {
+    platform().StartViewer(ProgramFolder() + QStringLiteral("readme.txt"));
+}
+
+void TForm1::N3Click() {
+    platform().OpenUrl(QString::fromLatin1(HomePageAddress));
+}

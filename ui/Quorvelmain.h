@@ -1,0 +1,164 @@
+// The main window: one per run. It owns all state of a run: the current list
+// file, the raw records of the list, the title lists, the edit areas and the
+// status bar. Every command is one of its handlers; handlers that belong to
+// the memo store, the settings or printing are defined in those folders.
+#pragma once
+
+#include "store/record.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QMainWindow>
+#include <QString>
+#include <exception>
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QPainter;
+class QPushButton;
+class QStatusBar;
+class MemoEdit;
+class PageControl;
+class TitleListView;
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+  public:
+    explicit TForm1(QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // --- Controls, named as the program knows them -----------------------
+    QMenuBar *MainMenu1 = nullptr;
+    QMenu *N2 = nullptr; // File
+    QAction *New1 = nullptr, *Fopen = nullptr, *SaveAs1 = nullptr, *PrintSetting = nullptr,
+            *Print = nullptr, *CloseMenu = nullptr, *N7 = nullptr;
+    QMenu *N8 = nullptr; // Settings
+    QAction *N9 = nullptr, *N10 = nullptr;
+    QMenu *Help1 = nullptr;
+    QAction *ReadMe = nullptr, *N3 = nullptr;
+    QMenu *PopupMenu1 = nullptr;
+    QAction *N1 = nullptr, *D1 = nullptr, *N5 = nullptr, *BgColor = nullptr, *N4 = nullptr,
+            *ToTop = nullptr, *ToBottom = nullptr;
+    QMenu *PopupMenu2 = nullptr;
+    QAction *Restore = nullptr, *N6 = nullptr;
+
+    PageControl *PageControl1 = nullptr;
+    QWidget *TabSheet1 = nullptr, *TabSheet2 = nullptr, *TabSheet3 = nullptr, *TabSheet4 = nullptr;
+    TitleListView *ListBox1 = nullptr;
+    QPushButton *Button2 = nullptr, *Button3 = nullptr;
+    MemoEdit *Memo1 = nullptr;
+    QPushButton *Button1 = nullptr;
+    QCheckBox *CheckBox1 = nullptr;
+    MemoEdit *Memo3 = nullptr;
+    QPushButton *Button4 = nullptr, *Button5 = nullptr;
+    TitleListView *ListBox3 = nullptr;
+    QPushButton *Button6 = nullptr, *Button7 = nullptr, *DummyButton = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+
+    // --- State of the run --------------------------------------------------
+    // The current list file (a native path).
+    QString ListFileName;
+    // The raw list: every record of the list file exactly as stored.
+    QList<QByteArray> ListBox2;
+    // The colour the colour dialog opens with: the one chosen last in this run.
+    TColor ColorDialog1Color = 0x00000000;
+    // The background each row of the title list was last painted with.
+    QHash<int, TColor> ListBox1Fills;
+
+    // --- Start-up, shut-down and pages -----------------------------------
+    void FormCreate();
+    void FormDestroy();
+    void PageControl1Changing(bool &AllowChange);
+    void TabSheet1Show();
+    void TabSheet2Show();
+    void TabSheet3Show();
+    void TabSheet3Exit();
+    void TabSheet4Show();
+    void CloseMenuClick();
+    void ReadMeClick();
+    void N3Click();
+
+    // --- The list file -----------------------------------------------------
+    void LoadList();
+    void SaveListText(const QByteArray &Text);
+
+    // --- Memo commands -------------------------------------------------------
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void ToTopClick();
+    void ToBottomClick();
+    void ListBox1DblClick();
+    void N1Click();
+    void Button4Click();
+    void BgColorClick();
+    void ListBox1DrawItem(QPainter *Canvas, int Index, const QRect &Rect, bool Selected);
+
+    // --- Trash ---------------------------------------------------------------
+    void Button5Click();
+    void DummyButtonClick();
+    void D1Click();
+    void RestoreClick();
+    void Button6Click();
+    void N6Click();
+    void Button7Click();
+    void ListBox3DrawItem(QPainter *Canvas, int Index, const QRect &Rect, bool Selected);
+
+    // --- Settings and list files --------------------------------------------
+    void N9Click();
+    void N10Click();
+    void UpdateRecentFiles();
+    void BuildRecentMenu();
+    void RecentFileClick(QAction *Sender);
+    void New1Click();
+    void FopenClick();
+    void SaveAs1Click();
+
+    // --- Printing ------------------------------------------------------------
+    void PrintClick();
+    void PrintSettingClick();
+
+    // --- Shared helpers ------------------------------------------------------
+    // The settings file beside the executable.
+    static QString SettingsFileName();
+    // The text of the status bar's single panel.
+    void SetStatusText(const QString &text);
+    QString StatusText() const;
+    // Makes a page the active one, as the program does: never refused; the
+    // page's show handler runs when it was not the active page already.
+    void ActivatePage(int index);
+    // Runs a command; an error it does not catch is shown in the general
+    // error report and the program goes on.
+    template <class F> void Run(F &&command);
+
+  Q_SIGNALS:
+    // The window was closed: the program's message loop ends.
+    void Closed();
+
+  protected:
+    void showEvent(QShowEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+
+  private:
+    void BuildLayout();
+    void BuildMenus();
+    void WireHandlers();
+    void PageShown(int index);
+    void ReportError(const std::exception &e);
+
+    QLabel *statusPanel_ = nullptr;
+    bool shownOnce_ = false;
+    bool destroyed_ = false;
+};
+
+template <class F> void TForm1::Run(F &&command) {
+    try {
+        command();
+    } catch (const std::exception &e) {
+        ReportError(e);
+    }
+}

@@ -1,0 +1,4 @@
+list(APPEND QV_APP_SOURCES
+  ui/Quorvelmain.cpp
+  ui/widgets.cpp
+  ui/program.cpp)

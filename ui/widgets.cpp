@@ -1,0 +1,170 @@
+#include "ui/widgets.h"
+
+#include "platform/cp932.h"
+
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+void PageTabBar::mousePressEvent(QMouseEvent *e) {
+    if (e->button() == Qt::LeftButton) {
+        const int hit = tabAt(e->position().toPoint());
+        if (hit >= 0 && hit != currentIndex() && !allowed()) {
+            e->accept();
+            return;
+        }
+    }
+    QTabBar::mousePressEvent(e);
+}
+
+void PageTabBar::mouseDoubleClickEvent(QMouseEvent *e) {
+    // A double click is two presses to the tab strip; the second one is
+    // treated like the first.
+    mousePressEvent(e);
+}
+
+void PageTabBar::keyPressEvent(QKeyEvent *e) {
+    switch (e->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        if (!allowed()) {
+            e->accept();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QTabBar::keyPressEvent(e);
+}
+
+void PageTabBar::wheelEvent(QWheelEvent *e) {
+    if (!allowed()) {
+        e->accept();
+        return;
+    }
+    QTabBar::wheelEvent(e);
+}
+
+PageControl::PageControl(QWidget *parent) : QTabWidget(parent), bar_(new PageTabBar(this)) {
+    setTabBar(bar_);
+}
+
+void PageControl::setAllowUserChange(std::function<bool()> allow) {
+    allow_ = allow;
+    bar_->allowUserChange = std::move(allow);
+}
+
+void PageControl::keyPressEvent(QKeyEvent *e) {
+    const bool ctrl = e->modifiers() & Qt::ControlModifier;
+    const bool pageKey = (ctrl && (e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab ||
+                                   e->key() == Qt::Key_PageUp || e->key() == Qt::Key_PageDown));
+    if (pageKey && count() > 1 && allow_ && !allow_()) {
+        e->accept();
+        return;
+    }
+    QTabWidget::keyPressEvent(e);
+}
+
+int TitleModel::rowCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : int(titles_.size());
+}
+
+QVariant TitleModel::data(const QModelIndex &index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= titles_.size())
+        return {};
+    return DecodeCp932(titles_.at(index.row()));
+}
+
+void TitleModel::setTitles(QList<QByteArray> titles) {
+    beginResetModel();
+    titles_ = std::move(titles);
+    endResetModel();
+}
+
+void RowDelegate::paint(QPainter *p, const QStyleOptionViewItem &option,
+                        const QModelIndex &index) const {
+    const bool selected = option.state & QStyle::State_Selected;
+    p->save();
+    painter_(p, index.row(), option.rect, selected);
+    p->restore();
+    if (option.state & QStyle::State_HasFocus) {
+        // The list control's own focus rectangle around the focused row.
+        QStyleOptionFocusRect focus;
+        focus.QStyleOption::operator=(option);
+        focus.rect = option.rect;
+        focus.state |= QStyle::State_KeyboardFocusChange;
+        focus.backgroundColor =
+            option.palette.color(selected ? QPalette::Highlight : QPalette::Base);
+        const QWidget *w = option.widget;
+        QStyle *style = w ? w->style() : nullptr;
+        if (style)
+            style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, p, w);
+    }
+}
+
+QSize RowDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const {
+    return QSize(1, rowHeight_);
+}
+
+TitleListView::TitleListView(QWidget *parent) : QListView(parent), model_(new TitleModel(this)) {
+    setModel(model_);
+    setUniformItemSizes(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    setContextMenuPolicy(Qt::DefaultContextMenu);
+}
+
+int TitleListView::itemIndex() const {
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void TitleListView::setItemIndex(int row) {
+    if (row < 0 || row >= model_->count()) {
+        selectionModel()->clearSelection();
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+        return;
+    }
+    const QModelIndex idx = model_->index(row);
+    selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect);
+    scrollTo(idx);
+}
+
+void TitleListView::mousePressEvent(QMouseEvent *e) {
+    if (e->button() == Qt::RightButton) {
+        // The context menu acts on the row selected before.
+        e->accept();
+        return;
+    }
+    QListView::mousePressEvent(e);
+}
+
+void TitleListView::mouseDoubleClickEvent(QMouseEvent *e) {
+    QListView::mouseDoubleClickEvent(e);
+    if (e->button() == Qt::LeftButton)
+        Q_EMIT doubleClickedAnywhere();
+}
+
+QString MemoEdit::text() const {
+    QString t = toPlainText();
+    t.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    t.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    t.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return t;
+}
+
+void MemoEdit::setText(const QString &text) {
+    QString t = text;
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    setPlainText(t);
+}

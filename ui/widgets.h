@@ -1,0 +1,117 @@
+// The widgets the main window is built from where plain Qt ones do not
+// behave as the program needs: the page control whose user-made page changes
+// can be refused, and the owner-drawn title lists over a model of titles.
+#pragma once
+
+#include <QAbstractListModel>
+#include <QByteArray>
+#include <QList>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QStyledItemDelegate>
+#include <QTabBar>
+#include <QTabWidget>
+#include <functional>
+
+// The tab strip: every page change the user asks for (a click on a tab, the
+// arrow keys, the mouse wheel) is first put to the veto.
+class PageTabBar : public QTabBar {
+    Q_OBJECT
+  public:
+    explicit PageTabBar(QWidget *parent = nullptr) : QTabBar(parent) {}
+    std::function<bool()> allowUserChange;
+
+  protected:
+    void mousePressEvent(QMouseEvent *e) override;
+    void mouseDoubleClickEvent(QMouseEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
+    void wheelEvent(QWheelEvent *e) override;
+
+  private:
+    bool allowed() { return !allowUserChange || allowUserChange(); }
+};
+
+// The page control. Ctrl+Tab and Ctrl+Shift+Tab (and Ctrl+PageUp/Down) go
+// through the veto too; changes made by the program never do.
+class PageControl : public QTabWidget {
+    Q_OBJECT
+  public:
+    explicit PageControl(QWidget *parent = nullptr);
+    PageTabBar *pageTabBar() const { return bar_; }
+    void setAllowUserChange(std::function<bool()> allow);
+
+  protected:
+    void keyPressEvent(QKeyEvent *e) override;
+
+  private:
+    PageTabBar *bar_;
+    std::function<bool()> allow_;
+};
+
+// The titles of a list: code page 932 bytes, decoded only to be shown.
+class TitleModel : public QAbstractListModel {
+    Q_OBJECT
+  public:
+    using QAbstractListModel::QAbstractListModel;
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    void setTitles(QList<QByteArray> titles);
+    void clear() { setTitles({}); }
+    const QList<QByteArray> &titles() const { return titles_; }
+    int count() const { return int(titles_.size()); }
+
+  private:
+    QList<QByteArray> titles_;
+};
+
+// Paints each row through the window's own row-painting handler.
+class RowDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+  public:
+    using Painter = std::function<void(QPainter *, int row, const QRect &, bool selected)>;
+    RowDelegate(int rowHeight, Painter painter, QObject *parent)
+        : QStyledItemDelegate(parent), rowHeight_(rowHeight), painter_(std::move(painter)) {}
+    void paint(QPainter *p, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+
+  private:
+    int rowHeight_;
+    Painter painter_;
+};
+
+// An owner-drawn list of fixed-height rows. A press of the right button opens
+// the context menu without changing the selection; a double click anywhere in
+// the list is reported.
+class TitleListView : public QListView {
+    Q_OBJECT
+  public:
+    explicit TitleListView(QWidget *parent = nullptr);
+    TitleModel *titleModel() const { return model_; }
+    // The selected row, or -1.
+    int itemIndex() const;
+    // Selects a row (-1: none) and makes it current.
+    void setItemIndex(int row);
+
+  Q_SIGNALS:
+    void doubleClickedAnywhere();
+
+  protected:
+    void mousePressEvent(QMouseEvent *e) override;
+    void mouseDoubleClickEvent(QMouseEvent *e) override;
+
+  private:
+    TitleModel *model_;
+};
+
+// A multi-line edit area whose text, as the program uses it, is its lines
+// joined by CR LF (soft line breaks count as line breaks).
+class MemoEdit : public QPlainTextEdit {
+    Q_OBJECT
+  public:
+    using QPlainTextEdit::QPlainTextEdit;
+    // The text with lines joined by CR LF.
+    QString text() const;
+    // Sets the text; CR LF, CR or LF separate lines.
+    void setText(const QString &text);
+};
