@@ -1,7 +1,7 @@
 # Unit tests: every tests/unit/*.cpp goes into one GoogleTest binary.
 file(GLOB QV_UNIT_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(quorvel_tests ${QV_UNIT_TESTS})
-target_link_libraries(quorvel_tests PRIVATE quorvel_app Qt6::Test GTest::gtest GTest::gtest_main)
+target_link_libraries(quorvel_tests PRIVATE quorvel_app Qt6::Test GTest::gtest)
 include(GoogleTest)
 gtest_discover_tests(quorvel_tests
   PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
