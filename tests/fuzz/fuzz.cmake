@@ -1,0 +1,12 @@
+# One libFuzzer program per tests/fuzz/fuzz_*.cpp, each over the core library.
+file(GLOB QV_FUZZ_TARGETS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/fuzz_*.cpp)
+foreach(source ${QV_FUZZ_TARGETS})
+  get_filename_component(name ${source} NAME_WE)
+  add_executable(${name} ${source})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE quorvel_core)
+  if(name STREQUAL "fuzz_scenario")
+    target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/runner/qvs_parser.cpp)
+  endif()
+endforeach()

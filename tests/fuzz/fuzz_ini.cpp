@@ -1,0 +1,63 @@
+// The settings file reader and writer over arbitrary file bytes.
+#include "platform/apperror.h"
+#include "settings/inifile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdlib>
+
+namespace {
+
+const QString &Path() {
+    // In memory where the machine has it: every write is flushed to disk.
+    static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists()
+                                 ? QStringLiteral("/dev/shm/quorvel-fuzz-XXXXXX")
+                                 : QDir::tempPath() + QStringLiteral("/quorvel-fuzz-XXXXXX"));
+    static const QString path = dir.filePath(QStringLiteral("fuzz.ini"));
+    return path;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    {
+        QFile f(Path());
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return 0;
+        f.write(bytes);
+    }
+    // Reading never fails and never gives more than 2047 bytes.
+    for (const char *key : {"Left", "Top", "LastFileName", "ID0"}) {
+        const QByteArray v = Ini::ReadString(Path(), "Position", key, "default");
+        if (v.size() > 2047)
+            std::abort();
+        Ini::ReadInteger(Path(), "Setting", key, 7);
+    }
+    // A written value reads back as written, and no other key changes.
+    QByteArray value = bytes.left(64);
+    value.replace('\r', 'r').replace('\n', 'n').replace('\0', '0');
+    while (!value.isEmpty() && IsBlank(value.front()))
+        value.remove(0, 1);
+    while (!value.isEmpty() && IsBlank(value.back()))
+        value.chop(1);
+    const QByteArray otherBefore = Ini::ReadString(Path(), "File", "LastFileName", "\n");
+    try {
+        Ini::WriteString(Path(), "Fuzz", "Key", value);
+    } catch (const AppError &) {
+        std::abort(); // the folder is writable: the write must succeed
+    }
+    if (Ini::ReadString(Path(), "Fuzz", "Key", "\n") != value)
+        std::abort();
+    if (Ini::ReadString(Path(), "File", "LastFileName", "\n") != otherBefore)
+        std::abort();
+    Ini::EraseSection(Path(), "Fuzz");
+    if (Ini::ReadString(Path(), "Fuzz", "Key", "\n") != "\n")
+        std::abort();
+    return 0;
+}
