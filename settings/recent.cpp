@@ -1,9 +1,171 @@
-// The recent-file list and the file commands come with the file commands work.
+// The recent-file list of the File menu and the file commands that change
+// the current list file: new, open, save as, and a click on a recent entry.
+// After every successful change the recent list is updated and the list is
+// loaded from the new file.
+#include "platform/cp932.h"
+#include "platform/fileio.h"
+#include "platform/platform.h"
+#include "settings/inifile.h"
+#include "settings/recentslots.h"
 #include "ui/Quorvelmain.h"
 
-void TForm1::UpdateRecentFiles() {}
-void TForm1::BuildRecentMenu() {}
-void TForm1::RecentFileClick(QAction *) {}
-void TForm1::New1Click() {}
-void TForm1::FopenClick() {}
-void TForm1::SaveAs1Click() {}
+#include <QAction>
+#include <QFileInfo>
+#include <QMenu>
+
+namespace {
+
+const QByteArray RecentSection("RecentFile");
+
+// The File menu's designed items (six commands and the separator) come
+// first; recent entries follow from this index on.
+constexpr int FirstRecentIndex = 7;
+
+QString U(const char *utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+QString ListFilter() {
+    return U("リストファイル(*.lst) (*.lst)");
+}
+
+// The settings file keeps paths in code page 932; a path with a character
+// that has no form there could not be remembered, so no command makes it
+// current. Shows the refusal and returns false for such a path.
+bool StorablePath(const QString &path) {
+    QString bad;
+    if (EncodeCp932(path, &bad))
+        return true;
+    BeepMessage(U("このファイル名は保存できない文字を含んでいます：「") + bad + U("」"));
+    return false;
+}
+
+// True when both names lead to one existing file.
+bool SameFile(const QString &a, const QString &b) {
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
+}
+
+RecentSlots ReadRecentSlots(const QString &ini) {
+    RecentSlots values;
+    for (int i = 0; i < RecentSlotCount; ++i)
+        values[i] = Ini::ReadString(ini, RecentSection, RecentKey(i), QByteArray());
+    return values;
+}
+
+} // namespace
+
+void TForm1::UpdateRecentFiles() {
+    const QString ini = SettingsFileName();
+    const RecentSlots read = ReadRecentSlots(ini);
+    Ini::EraseSection(ini, RecentSection);
+
+    const std::optional<QByteArray> path = EncodeCp932(ListFileName);
+    const bool exists = path && FileExists(ListFileName);
+    const RecentUpdate update = UpdateRecentSlots(read, path.value_or(QByteArray()), exists);
+
+    if (!update.added) {
+        // The current file is not added, but the other entries are kept.
+        // With nothing to keep the section stays away, so a first start on a
+        // missing list file does not create the settings file.
+        bool any = false;
+        for (const QByteArray &slot : update.values)
+            any = any || !slot.isEmpty();
+        if (any)
+            for (int i = 0; i < RecentSlotCount; ++i)
+                Ini::WriteString(ini, RecentSection, RecentKey(i), update.values[i]);
+        // The menu keeps the entries it shows.
+        return;
+    }
+
+    for (int i = 0; i < RecentSlotCount; ++i)
+        Ini::WriteString(ini, RecentSection, RecentKey(i), update.values[i]);
+    BuildRecentMenu();
+}
+
+void TForm1::BuildRecentMenu() {
+    const QList<QAction *> items = N2->actions();
+    for (qsizetype i = items.size() - 1; i >= FirstRecentIndex; --i) {
+        N2->removeAction(items[i]);
+        // The clicked entry may be the one going: it is deleted once its
+        // click has been handled.
+        items[i]->deleteLater();
+    }
+
+    const RecentSlots values = ReadRecentSlots(SettingsFileName());
+    for (int i = 0; i < RecentSlotCount; ++i) {
+        if (values[i].isEmpty())
+            continue;
+        auto *entry = new QAction(RecentMenuText(RecentCaption(i, DecodeCp932(values[i]))), N2);
+        N2->addAction(entry);
+        connect(entry, &QAction::triggered, this,
+                [this, entry] { Run([this, entry] { RecentFileClick(entry); }); });
+    }
+}
+
+void TForm1::RecentFileClick(QAction *Sender) {
+    ListFileName = RecentPathOf(RecentCaptionOf(Sender->text()));
+    UpdateRecentFiles();
+    LoadList();
+    ActivatePage(0);
+}
+
+void TForm1::New1Click() {
+    const QString title = U("ファイル名を入力してください");
+    const QString prompt = U("新規ファイル名を入力してください。\r\n"
+                             "拡張子は必要ありません。\r\n"
+                             "例：newfile");
+    QString path;
+    for (;;) {
+        const std::optional<QString> name = platform().InputBox(title, prompt, 255);
+        if (!name)
+            return;
+        path = ProgramFolder() + *name + QStringLiteral(".lst");
+        if (!StorablePath(path))
+            return;
+        if (!FileExists(path))
+            break;
+        BeepMessage(U("既にそのファイル名で存在しています。"));
+    }
+    if (!CreateEmptyFile(path)) {
+        BeepMessage(path + U("の作成に失敗しました"));
+        return;
+    }
+    ListFileName = path;
+    UpdateRecentFiles();
+    LoadList();
+}
+
+void TForm1::FopenClick() {
+    const std::optional<QString> chosen = platform().OpenFileName(ProgramFolder(), ListFilter());
+    if (!chosen)
+        return;
+    if (!chosen->endsWith(QStringLiteral(".lst"), Qt::CaseSensitive)) {
+        BeepMessage(U("拡張子が.lstになっているファイルのみ読み込めます"));
+        return;
+    }
+    if (!StorablePath(*chosen))
+        return;
+    ListFileName = *chosen;
+    UpdateRecentFiles();
+    LoadList();
+    ActivatePage(0);
+}
+
+void TForm1::SaveAs1Click() {
+    const std::optional<QString> chosen =
+        platform().SaveFileName(ListFilter(), QStringLiteral("lst"));
+    if (!chosen)
+        return;
+    if (!StorablePath(*chosen))
+        return;
+    // Choosing the current list file itself needs no copy: the file already
+    // holds the list.
+    if (!SameFile(ListFileName, *chosen) && !CopyFileAtomic(ListFileName, *chosen)) {
+        BeepMessage(U("別ファイル名での保存時にエラーが発生しました。"));
+        return;
+    }
+    ListFileName = *chosen;
+    UpdateRecentFiles();
+    LoadList();
+}
