@@ -190,10 +190,8 @@ void TForm1::BuildLayout() {
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false);
     StatusBar1->setFixedHeight(19);
-    StatusBar1->setAutoFillBackground(true);
-    QPalette sp = StatusBar1->palette();
-    sp.setColor(QPalette::Window, QColor(255, 255, 102)); // 6750207, blue-green-red
-    StatusBar1->setPalette(sp);
+    // Light yellow: 6750207 in blue-green-red order.
+    StatusBar1->setStyleSheet(QStringLiteral("QStatusBar { background-color: rgb(255, 255, 102); }"));
     statusPanel_ = new QLabel(StatusBar1);
     statusPanel_->setObjectName(QStringLiteral("StatusPanel"));
     statusPanel_->setTextFormat(Qt::PlainText);
