@@ -1,7 +1,11 @@
+# The scenario script parser: no widgets, shared by the runner and its unit tests.
+add_library(quorvel_qvs STATIC ${CMAKE_SOURCE_DIR}/tests/runner/qvs_parser.cpp)
+target_link_libraries(quorvel_qvs PUBLIC quorvel_core)
+
 # Unit tests: every tests/unit/*.cpp goes into one GoogleTest binary.
 file(GLOB QV_UNIT_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(quorvel_tests ${QV_UNIT_TESTS})
-target_link_libraries(quorvel_tests PRIVATE quorvel_app Qt6::Test GTest::gtest)
+target_link_libraries(quorvel_tests PRIVATE quorvel_app quorvel_qvs Qt6::Test GTest::gtest)
 include(GoogleTest)
 gtest_discover_tests(quorvel_tests
   PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
@@ -9,9 +13,10 @@ gtest_discover_tests(quorvel_tests
 
 # The scenario runner: drives the real window from *.qvs scripts.
 file(GLOB QV_RUNNER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/runner/*.cpp)
+list(FILTER QV_RUNNER_SOURCES EXCLUDE REGEX "/qvs_parser\\.cpp$")
 if(QV_RUNNER_SOURCES)
   add_executable(quorvel-scenario ${QV_RUNNER_SOURCES})
-  target_link_libraries(quorvel-scenario PRIVATE quorvel_app Qt6::Test)
+  target_link_libraries(quorvel-scenario PRIVATE quorvel_app quorvel_qvs Qt6::Test)
   file(GLOB QV_SCENARIOS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/scenarios/*.qvs)
   foreach(script ${QV_SCENARIOS})
     get_filename_component(name ${script} NAME_WE)

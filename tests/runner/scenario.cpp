@@ -1,0 +1,824 @@
+#include "tests/runner/scenario.h"
+
+#include "platform/cp932.h"
+#include "print/printsetting.h"
+#include "settings/inifile.h"
+#include "store/record.h"
+#include "ui/Quorvelmain.h"
+#include "ui/program.h"
+#include "ui/widgets.h"
+
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+#include <exception>
+
+namespace {
+
+// A step that did not hold: the scenario stops here.
+struct StepFailure {
+    QString message;
+};
+
+[[noreturn]] void Fail(const QString &message) {
+    throw StepFailure{message};
+}
+
+// "what: expected ..., got ..."; without what when the step's name says it all.
+QString Expected(const QString &what, const QString &expected, const QString &got) {
+    const QString core = QStringLiteral("expected %1, got %2").arg(expected, got);
+    return what.isEmpty() ? core : what + QStringLiteral(": ") + core;
+}
+
+// The step's own words, as a reader finds it in the script: "expect caption".
+QString StepName(const qvs::Step &step, int words) {
+    QStringList parts;
+    for (int i = 0; i < words && i < step.words.size(); ++i)
+        parts << step.words[i].text();
+    return parts.join(QLatin1Char(' '));
+}
+
+void NeedWords(const qvs::Step &step, int min, int max, const char *usage) {
+    const int n = int(step.words.size());
+    if (n < min || (max >= 0 && n > max))
+        Fail(QStringLiteral("wrong number of words; the step reads: %1")
+                 .arg(QString::fromUtf8(usage)));
+}
+
+QByteArray Bytes(const qvs::Word &w) {
+    QString bad;
+    const std::optional<QByteArray> b = w.bytes(&bad);
+    if (!b)
+        Fail(QStringLiteral("the character %1 of %2 has no code page 932 form")
+                 .arg(qvs::QuoteText(bad), qvs::QuoteText(w.text())));
+    return *b;
+}
+
+int Int(const qvs::Word &w, const char *what) {
+    bool ok = false;
+    const int v = w.text().toInt(&ok);
+    if (!ok)
+        Fail(QStringLiteral("%1 must be a whole number, not %2")
+                 .arg(QString::fromUtf8(what), qvs::QuoteText(w.text())));
+    return v;
+}
+
+bool Flag(const qvs::Word &w) {
+    if (w.is("1"))
+        return true;
+    if (w.is("0"))
+        return false;
+    Fail(QStringLiteral("expected 0 or 1, not %1").arg(qvs::QuoteText(w.text())));
+}
+
+// A colour as the script writes it: a name or "$XXXXXXXX" as the program
+// writes them, or "#RRGGBB" for a plain colour.
+TColor Colour(const qvs::Word &w) {
+    const QString t = w.text();
+    if (t.startsWith(QLatin1Char('#')) && t.size() == 7) {
+        bool ok = false;
+        const uint rgb = t.mid(1).toUInt(&ok, 16);
+        if (ok)
+            return ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
+    }
+    const std::optional<TColor> c = TryTextToColor(Bytes(w));
+    if (!c)
+        Fail(QStringLiteral("%1 is not a colour").arg(qvs::QuoteText(t)));
+    return *c;
+}
+
+QString ColourText(TColor c) {
+    return QString::fromLatin1(ColorToText(c));
+}
+
+QString QuoteList(const QStringList &texts) {
+    if (texts.isEmpty())
+        return QStringLiteral("nothing");
+    QStringList q;
+    for (const QString &t : texts)
+        q << qvs::QuoteText(t);
+    return q.join(QLatin1Char(' '));
+}
+
+QString QuoteByteList(const QList<QByteArray> &list) {
+    if (list.isEmpty())
+        return QStringLiteral("nothing");
+    QStringList q;
+    for (const QByteArray &b : list)
+        q << qvs::QuoteBytes(b);
+    return q.join(QLatin1Char(' '));
+}
+
+// One line of a print record as the script writes it.
+QString RecordLine(const QStringList &words) {
+    QStringList q;
+    for (const QString &w : words) {
+        const bool plain = !w.isEmpty() && !w.contains(QLatin1Char(' ')) &&
+                           !w.contains(QLatin1Char('"')) && !w.contains(QLatin1Char('\t')) &&
+                           qvs::QuoteText(w) == QLatin1Char('"') + w + QLatin1Char('"');
+        q << (plain ? w : qvs::QuoteText(w));
+    }
+    return q.join(QLatin1Char(' '));
+}
+
+QStringList Texts(const qvs::Step &step, int from) {
+    QStringList out;
+    for (qsizetype i = from; i < step.words.size(); ++i)
+        out << step.words[i].text();
+    return out;
+}
+
+} // namespace
+
+Scenario::Scenario(QString dir, QString startFolder)
+    : dir_(std::move(dir)), startFolder_(std::move(startFolder)),
+      platform_(dir_ + QStringLiteral("/quorvel")) {
+    SetPlatform(&platform_);
+    // A window of the program's own that waits for the user would stop the
+    // run for good: close it and fail the step that opened it.
+    modalGuard_ = new QTimer();
+    modalGuard_->setInterval(200);
+    QObject::connect(modalGuard_, &QTimer::timeout, [this] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        platform_.RecordFault(
+            QStringLiteral("the program opened a window of its own that waits for the user: %1")
+                .arg(qvs::QuoteText(modal->windowTitle())));
+        if (auto *d = qobject_cast<QDialog *>(modal))
+            d->reject();
+        else
+            modal->close();
+    });
+    modalGuard_->start();
+}
+
+Scenario::~Scenario() {
+    if (program_) {
+        try {
+            CloseProgram();
+        } catch (...) {
+        }
+    }
+    delete modalGuard_;
+    SetPlatform(nullptr);
+}
+
+Scenario::Outcome Scenario::Run(const qvs::Script &script) {
+    for (const qvs::Step &step : script.steps) {
+        try {
+            Execute(step);
+            Settle();
+            const QString fault = platform_.TakeFault();
+            if (!fault.isEmpty())
+                Fail(fault);
+        } catch (const StepFailure &f) {
+            return Outcome{false, step.line, StepName(step, 2) + QStringLiteral(": ") + f.message};
+        } catch (const std::exception &e) {
+            return Outcome{false, step.line,
+                           StepName(step, 2) +
+                               QStringLiteral(": the runner caught an exception: ") +
+                               QString::fromLocal8Bit(e.what())};
+        }
+    }
+    // The file ends: the program is closed as the user would close it.
+    if (program_) {
+        CloseProgram();
+        const QString fault = platform_.TakeFault();
+        if (!fault.isEmpty())
+            return Outcome{false, script.lastLine, QStringLiteral("at the end: ") + fault};
+    }
+    const QString left = Leftover();
+    if (!left.isEmpty())
+        return Outcome{false, script.lastLine, QStringLiteral("at the end: ") + left};
+    return Outcome{};
+}
+
+// --- The program's run --------------------------------------------------------
+
+TForm1 &Scenario::Form1() {
+    if (!program_)
+        Fail(QStringLiteral("the program is not running"));
+    return program_->form1();
+}
+
+void Scenario::Start() {
+    if (program_)
+        Fail(QStringLiteral("the program is already running"));
+    closedByProgram_ = false;
+    // As the program entry does: the title, the main window (FormCreate), the
+    // hidden print settings dialog, then the window is shown.
+    InitApplication();
+    program_ = std::make_unique<QuorvelProgram>();
+    QObject::connect(&program_->form1(), &TForm1::Closed, [this] { closedByProgram_ = true; });
+    program_->form1().show();
+    ActivateWindow();
+}
+
+void Scenario::ActivateWindow() {
+    TForm1 &f = Form1();
+    if (QApplication::activeWindow() == &f)
+        return;
+    f.activateWindow();
+    f.raise();
+    QCoreApplication::processEvents();
+    if (QApplication::activeWindow() != &f)
+        QApplication::setActiveWindow(&f);
+    QCoreApplication::processEvents();
+}
+
+void Scenario::CloseProgram() {
+    if (!program_)
+        return;
+    if (program_->form1().isVisible())
+        program_->form1().close();
+    QCoreApplication::processEvents();
+    // The message loop ends: both windows are destroyed, FormDestroy runs.
+    program_.reset();
+    closedByProgram_ = false;
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void Scenario::Settle() {
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+    if (program_ && closedByProgram_)
+        CloseProgram();
+}
+
+QString Scenario::Leftover() const {
+    if (!platform_.boxes.isEmpty()) {
+        const ScriptedPlatform::Box &b = platform_.boxes.first();
+        return QStringLiteral("%1 that no step expected: %2")
+            .arg(b.error ? QStringLiteral("an error report") : QStringLiteral("a message box"),
+                 qvs::QuoteText(b.text));
+    }
+    if (!platform_.starts.isEmpty()) {
+        const ScriptedPlatform::StartRequest &s = platform_.starts.first();
+        return QStringLiteral("a start request that no step expected: %1 %2")
+            .arg(s.viewer ? QStringLiteral("viewer") : QStringLiteral("url"),
+                 qvs::QuoteText(s.target));
+    }
+    if (!platform_.pendingAnswers().isEmpty()) {
+        const ScriptedPlatform::Answer &a = platform_.pendingAnswers().first();
+        return QStringLiteral(
+                   "the answer for the %1 dialog from line %2 was not taken by any dialog")
+            .arg(ScriptedPlatform::DialogName(a.kind))
+            .arg(a.line);
+    }
+    return QString();
+}
+
+QString Scenario::Path(const QString &name) const {
+    if (QFileInfo(name).isAbsolute())
+        return name;
+    return dir_ + QLatin1Char('/') + name;
+}
+
+// --- Controls --------------------------------------------------------------------
+
+QWidget *Scenario::Control(const QString &name) {
+    TForm1 &f = Form1();
+    QWidget *w = nullptr;
+    if (name.startsWith(QStringLiteral("Form2."))) {
+        if (!Form2)
+            Fail(QStringLiteral("the print settings dialog Form2 does not exist"));
+        w = Form2->findChild<QWidget *>(name.mid(6));
+        if (!w)
+            Fail(QStringLiteral("the print settings dialog has no control %1 (no child widget "
+                                "with that objectName)")
+                     .arg(name.mid(6)));
+        return w;
+    }
+    if (name == QLatin1String("Form2")) {
+        if (!Form2)
+            Fail(QStringLiteral("the print settings dialog Form2 does not exist"));
+        return Form2;
+    }
+    w = f.findChild<QWidget *>(name);
+    if (!w)
+        Fail(QStringLiteral("the program has no control %1").arg(name));
+    return w;
+}
+
+QWidget *Scenario::ReachableControl(const QString &name) {
+    QWidget *w = Control(name);
+    if (!w->isVisible())
+        Fail(QStringLiteral("%1 is not visible (hidden, or on a page that is not showing)")
+                 .arg(name));
+    if (!w->isEnabled())
+        Fail(QStringLiteral("%1 is disabled").arg(name));
+    return w;
+}
+
+QAction *Scenario::MenuItem(const QString &name) {
+    TForm1 &f = Form1();
+    for (QAction *a : f.findChildren<QAction *>(name))
+        if (!a->isSeparator())
+            return a;
+    return nullptr;
+}
+
+QList<QAction *> Scenario::RecentItems() {
+    TForm1 &f = Form1();
+    QList<QAction *> out;
+    const QList<QAction *> all = f.N2->actions();
+    for (qsizetype i = 7; i < all.size(); ++i)
+        if (!all[i]->isSeparator() && all[i]->isVisible())
+            out << all[i];
+    return out;
+}
+
+// --- Steps -----------------------------------------------------------------------
+
+void Scenario::Execute(const qvs::Step &step) {
+    const qvs::Word &verb = step.words.first();
+    const auto &w = step.words;
+
+    if (verb.is("file")) {
+        NeedWords(step, 3, 3, "file NAME TEXT");
+        const QString path = Path(w[1].text());
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            Fail(QStringLiteral("cannot write %1: %2").arg(path, f.errorString()));
+        const QByteArray data = Bytes(w[2]);
+        if (f.write(data) != data.size())
+            Fail(QStringLiteral("cannot write %1: %2").arg(path, f.errorString()));
+    } else if (verb.is("delete")) {
+        NeedWords(step, 2, 2, "delete NAME");
+        const QString path = Path(w[1].text());
+        const QFileInfo info(path);
+        if (info.isDir() && !info.isSymLink())
+            QDir(path).removeRecursively();
+        else if (info.exists() || info.isSymLink())
+            QFile::remove(path);
+        if (QFileInfo::exists(path))
+            Fail(QStringLiteral("cannot delete %1").arg(path));
+    } else if (verb.is("mkdir")) {
+        NeedWords(step, 2, 2, "mkdir NAME");
+        if (!QDir().mkpath(Path(w[1].text())))
+            Fail(QStringLiteral("cannot create the folder %1").arg(Path(w[1].text())));
+    } else if (verb.is("start")) {
+        NeedWords(step, 1, 1, "start");
+        Start();
+    } else if (verb.is("close")) {
+        NeedWords(step, 1, 1, "close");
+        Form1();
+        const QString left = Leftover();
+        if (!left.isEmpty())
+            Fail(left);
+        CloseProgram();
+    } else if (verb.is("screenshot")) {
+        NeedWords(step, 2, 3, "screenshot [Form2] FILE");
+        QWidget *target = &Form1();
+        if (w.size() == 3) {
+            if (!w[1].is("Form2"))
+                Fail(QStringLiteral("only Form2 can be named before the file"));
+            target = Control(QStringLiteral("Form2"));
+        }
+        const QString file = QDir(startFolder_).absoluteFilePath(w.last().text());
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        if (!target->grab().save(file, "PNG"))
+            Fail(QStringLiteral("cannot write the picture %1").arg(file));
+    } else if (verb.is("click")) {
+        ExecuteClick(step);
+    } else if (verb.is("select") || verb.is("dblclick")) {
+        NeedWords(step, 3, 3, "select|dblclick NAME INDEX");
+        auto *list = qobject_cast<TitleListView *>(ReachableControl(w[1].text()));
+        if (!list)
+            Fail(QStringLiteral("%1 is not a list").arg(w[1].text()));
+        const int row = Int(w[2], "INDEX");
+        const int count = list->titleModel()->count();
+        if (row == -1 && verb.is("select")) {
+            list->setItemIndex(-1);
+            return;
+        }
+        if (row < 0 || row >= count)
+            Fail(QStringLiteral("%1 has no row %2 (it has %3)")
+                     .arg(w[1].text())
+                     .arg(row)
+                     .arg(count));
+        const QModelIndex idx = list->titleModel()->index(row);
+        list->scrollTo(idx);
+        QCoreApplication::processEvents();
+        const QPoint at = list->visualRect(idx).center();
+        QWidget *vp = list->viewport();
+        QTest::mouseClick(vp, Qt::LeftButton, Qt::NoModifier, at);
+        if (verb.is("dblclick")) {
+            // The second press of a double click arrives as a double-click event.
+            QTest::mouseDClick(vp, Qt::LeftButton, Qt::NoModifier, at);
+            QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, at);
+        }
+    } else if (verb.is("type")) {
+        NeedWords(step, 3, 3, "type NAME TEXT");
+        QWidget *c = ReachableControl(w[1].text());
+        if (auto *memo = qobject_cast<MemoEdit *>(c)) {
+            // Typing goes where the keyboard focus is: the user clicks into the area first.
+            ActivateWindow();
+            memo->setFocus(Qt::MouseFocusReason);
+            QCoreApplication::processEvents();
+            memo->setText(w[2].text());
+        } else if (auto *spin = qobject_cast<QAbstractSpinBox *>(c)) {
+            auto *edit = spin->findChild<QLineEdit *>();
+            if (!edit)
+                Fail(QStringLiteral("%1 has no edit field").arg(w[1].text()));
+            spin->setFocus(Qt::MouseFocusReason);
+            edit->setText(w[2].text());
+        } else if (auto *edit = qobject_cast<QLineEdit *>(c)) {
+            edit->setFocus(Qt::MouseFocusReason);
+            edit->setText(w[2].text());
+        } else {
+            Fail(QStringLiteral("%1 takes no typed text").arg(w[1].text()));
+        }
+    } else if (verb.is("choose")) {
+        NeedWords(step, 3, 3, "choose Form2.ComboBox1 INDEX");
+        auto *combo = qobject_cast<QComboBox *>(ReachableControl(w[1].text()));
+        if (!combo)
+            Fail(QStringLiteral("%1 is not a combo box").arg(w[1].text()));
+        const int index = Int(w[2], "INDEX");
+        if (index < -1 || index >= combo->count())
+            Fail(QStringLiteral("%1 has no item %2 (it has %3)")
+                     .arg(w[1].text())
+                     .arg(index)
+                     .arg(combo->count()));
+        combo->setCurrentIndex(index);
+    } else if (verb.is("pointer") || verb.is("tab")) {
+        NeedWords(step, 2, 2, "pointer TAB|none / tab TAB");
+        PageTabBar *bar = Form1().PageControl1->pageTabBar();
+        if (verb.is("pointer") && w[1].is("none")) {
+            platform_.SetCursor(PointerNowhere());
+            return;
+        }
+        const int tab = Int(w[1], "TAB");
+        if (tab < 0 || tab >= bar->count())
+            Fail(QStringLiteral("PageControl1 has no tab %1").arg(tab));
+        const QPoint centre = bar->tabRect(tab).center();
+        platform_.SetCursor(bar->mapToGlobal(centre));
+        if (verb.is("tab")) {
+            if (!bar->isVisible())
+                Fail(QStringLiteral("the tabs of PageControl1 are not visible"));
+            QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, centre);
+        }
+    } else if (verb.is("key")) {
+        NeedWords(step, 2, 2, "key ctrl+tab|ctrl+shift+tab");
+        QWidget *pages = ReachableControl(QStringLiteral("PageControl1"));
+        ActivateWindow();
+        if (w[1].is("ctrl+tab"))
+            QTest::keyClick(pages, Qt::Key_Tab, Qt::ControlModifier);
+        else if (w[1].is("ctrl+shift+tab"))
+            QTest::keyClick(pages, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        else
+            Fail(QStringLiteral("unknown keys %1 (ctrl+tab or ctrl+shift+tab)")
+                     .arg(qvs::QuoteText(w[1].text())));
+    } else if (verb.is("focus")) {
+        NeedWords(step, 2, 2, "focus NAME");
+        QWidget *c = ReachableControl(w[1].text());
+        ActivateWindow();
+        c->setFocus(Qt::OtherFocusReason);
+    } else if (verb.is("answer")) {
+        ExecuteAnswer(step);
+    } else if (verb.is("expect")) {
+        ExecuteExpect(step);
+    } else {
+        Fail(QStringLiteral("unknown step %1").arg(qvs::QuoteText(verb.text())));
+    }
+}
+
+void Scenario::ExecuteClick(const qvs::Step &step) {
+    NeedWords(step, 2, 3, "click NAME / click recent K");
+    const auto &w = step.words;
+    TForm1 &f = Form1();
+    if (w[1].is("recent")) {
+        NeedWords(step, 3, 3, "click recent K");
+        const int k = Int(w[2], "K");
+        const QList<QAction *> items = RecentItems();
+        if (k < 1 || k > items.size())
+            Fail(QStringLiteral("the File menu has no recent entry %1 (it shows %2)")
+                     .arg(k)
+                     .arg(items.size()));
+        if (!items[k - 1]->isEnabled())
+            Fail(QStringLiteral("recent entry %1 is disabled").arg(k));
+        items[k - 1]->trigger();
+        return;
+    }
+    NeedWords(step, 2, 2, "click NAME");
+    const QString name = w[1].text();
+    if (QAction *a = MenuItem(name)) {
+        // Items of a context menu are there while their list is on the showing page.
+        if (f.PopupMenu1->actions().contains(a) && !f.ListBox1->isVisible())
+            Fail(QStringLiteral("%1 is in the context menu of ListBox1, whose page is not showing")
+                     .arg(name));
+        if (f.PopupMenu2->actions().contains(a) && !f.ListBox3->isVisible())
+            Fail(QStringLiteral("%1 is in the context menu of ListBox3, whose page is not showing")
+                     .arg(name));
+        if (!a->isEnabled())
+            Fail(QStringLiteral("the menu item %1 is disabled").arg(name));
+        a->trigger();
+        return;
+    }
+    QWidget *c = ReachableControl(name);
+    auto *button = qobject_cast<QAbstractButton *>(c);
+    if (!button)
+        Fail(QStringLiteral("%1 is not a button, check box or menu item").arg(name));
+    // A check box reacts to a click on its box; a button anywhere on its face.
+    const QPoint at = qobject_cast<QCheckBox *>(button)
+                          ? QPoint(qMin(6, button->width() / 2), button->height() / 2)
+                          : button->rect().center();
+    QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, at);
+}
+
+void Scenario::ExecuteAnswer(const qvs::Step &step) {
+    NeedWords(step, 3, 3, "answer KIND VALUE|cancel");
+    const auto &w = step.words;
+    ScriptedPlatform::Answer a;
+    a.line = step.line;
+    const QString kind = w[1].text();
+    if (kind == QLatin1String("input"))
+        a.kind = ScriptedPlatform::Dialog::Input;
+    else if (kind == QLatin1String("open"))
+        a.kind = ScriptedPlatform::Dialog::Open;
+    else if (kind == QLatin1String("save"))
+        a.kind = ScriptedPlatform::Dialog::Save;
+    else if (kind == QLatin1String("color"))
+        a.kind = ScriptedPlatform::Dialog::Color;
+    else if (kind == QLatin1String("print"))
+        a.kind = ScriptedPlatform::Dialog::Print;
+    else
+        Fail(QStringLiteral("unknown dialog %1 (input, open, save, color, print)")
+                 .arg(qvs::QuoteText(kind)));
+    // An unquoted cancel is the Cancel button; "cancel" quoted is the text itself.
+    a.cancel = w[2].is("cancel") && !w[2].quoted;
+    if (!a.cancel) {
+        switch (a.kind) {
+        case ScriptedPlatform::Dialog::Input:
+        case ScriptedPlatform::Dialog::Open:
+        case ScriptedPlatform::Dialog::Save:
+            a.text = w[2].text();
+            break;
+        case ScriptedPlatform::Dialog::Color:
+            a.color = Colour(w[2]);
+            break;
+        case ScriptedPlatform::Dialog::Print:
+            a.dpi = Int(w[2], "DPI");
+            if (a.dpi <= 0)
+                Fail(QStringLiteral("DPI must be positive"));
+            break;
+        }
+    }
+    platform_.Queue(a);
+}
+
+void Scenario::ExecuteExpect(const qvs::Step &step) {
+    NeedWords(step, 2, -1, "expect WHAT ...");
+    const auto &w = step.words;
+    const qvs::Word &what = w[1];
+
+    if (what.is("caption") || what.is("status")) {
+        NeedWords(step, 3, 3, "expect caption|status TEXT");
+        TForm1 &f = Form1();
+        const QString got = what.is("caption") ? f.windowTitle() : f.StatusText();
+        if (got != w[2].text())
+            Fail(Expected(QString(), qvs::QuoteText(w[2].text()), qvs::QuoteText(got)));
+    } else if (what.is("page")) {
+        NeedWords(step, 3, 3, "expect page INDEX");
+        const int got = Form1().PageControl1->currentIndex();
+        const int want = Int(w[2], "INDEX");
+        if (got != want)
+            Fail(Expected(QString(), QString::number(want), QString::number(got)));
+    } else if (what.is("rows")) {
+        NeedWords(step, 3, -1, "expect rows NAME TEXT...");
+        auto *list = qobject_cast<TitleListView *>(Control(w[2].text()));
+        if (!list)
+            Fail(QStringLiteral("%1 is not a list").arg(w[2].text()));
+        QStringList got;
+        for (const QByteArray &t : list->titleModel()->titles())
+            got << DecodeCp932(t);
+        const QStringList want = Texts(step, 3);
+        if (got != want)
+            Fail(Expected(QStringLiteral("rows of ") + w[2].text(), QuoteList(want),
+                          QuoteList(got)));
+    } else if (what.is("raw")) {
+        const QList<QByteArray> &got = Form1().ListBox2;
+        QList<QByteArray> want;
+        for (qsizetype i = 2; i < w.size(); ++i)
+            want << Bytes(w[i]);
+        if (got != want)
+            Fail(Expected(QStringLiteral("raw list"), QuoteByteList(want), QuoteByteList(got)));
+    } else if (what.is("selected")) {
+        NeedWords(step, 4, 4, "expect selected NAME INDEX");
+        auto *list = qobject_cast<TitleListView *>(Control(w[2].text()));
+        if (!list)
+            Fail(QStringLiteral("%1 is not a list").arg(w[2].text()));
+        const int want = Int(w[3], "INDEX");
+        const int got = list->itemIndex();
+        if (got != want)
+            Fail(Expected(QStringLiteral("selected row of ") + w[2].text(), QString::number(want),
+                          QString::number(got)));
+    } else if (what.is("text")) {
+        NeedWords(step, 4, 4, "expect text NAME TEXT");
+        QWidget *c = Control(w[2].text());
+        QString got;
+        if (auto *memo = qobject_cast<MemoEdit *>(c)) {
+            got = memo->text();
+        } else if (auto *spin = qobject_cast<QAbstractSpinBox *>(c)) {
+            auto *edit = spin->findChild<QLineEdit *>();
+            got = edit ? edit->text() : spin->text();
+        } else if (auto *edit = qobject_cast<QLineEdit *>(c)) {
+            got = edit->text();
+        } else {
+            Fail(QStringLiteral("%1 has no text to compare").arg(w[2].text()));
+        }
+        if (got != w[3].text())
+            Fail(Expected(QStringLiteral("text of ") + w[2].text(), qvs::QuoteText(w[3].text()),
+                          qvs::QuoteText(got)));
+    } else if (what.is("checked")) {
+        NeedWords(step, 4, 4, "expect checked NAME 0|1");
+        const QString name = w[2].text();
+        const bool want = Flag(w[3]);
+        bool got = false;
+        if (QAction *a = name.startsWith(QStringLiteral("Form2.")) ? nullptr : MenuItem(name)) {
+            got = a->isChecked();
+        } else {
+            auto *b = qobject_cast<QAbstractButton *>(Control(name));
+            if (!b)
+                Fail(QStringLiteral("%1 cannot be checked").arg(name));
+            got = b->isChecked();
+        }
+        if (got != want)
+            Fail(Expected(name + QStringLiteral(" checked"), QString::number(int(want)),
+                          QString::number(int(got))));
+    } else if (what.is("label")) {
+        NeedWords(step, 4, 4, "expect label NAME TEXT");
+        QAction *a = MenuItem(w[2].text());
+        if (!a)
+            Fail(QStringLiteral("the program has no menu item %1").arg(w[2].text()));
+        if (a->text() != w[3].text())
+            Fail(Expected(QStringLiteral("label of ") + w[2].text(), qvs::QuoteText(w[3].text()),
+                          qvs::QuoteText(a->text())));
+    } else if (what.is("recent")) {
+        QStringList got;
+        for (QAction *a : RecentItems())
+            got << QString(a->text()).replace(QStringLiteral("&&"), QStringLiteral("&"));
+        const QStringList want = Texts(step, 2);
+        if (got != want)
+            Fail(Expected(QStringLiteral("recent entries"), QuoteList(want), QuoteList(got)));
+    } else if (what.is("visible")) {
+        NeedWords(step, 4, 4, "expect visible Form2 0|1");
+        if (!w[2].is("Form2"))
+            Fail(QStringLiteral("only Form2 can be expected visible or hidden"));
+        Form1();
+        const bool want = Flag(w[3]);
+        const bool got = Control(QStringLiteral("Form2"))->isVisible();
+        if (got != want)
+            Fail(Expected(QStringLiteral("Form2 visible"), QString::number(int(want)),
+                          QString::number(int(got))));
+    } else if (what.is("combo")) {
+        NeedWords(step, 3, 3, "expect combo INDEX");
+        auto *combo = qobject_cast<QComboBox *>(Control(QStringLiteral("Form2.ComboBox1")));
+        if (!combo)
+            Fail(QStringLiteral("Form2.ComboBox1 is not a combo box"));
+        const int want = Int(w[2], "INDEX");
+        if (combo->currentIndex() != want)
+            Fail(Expected(QStringLiteral("selected item of Form2.ComboBox1"), QString::number(want),
+                          QString::number(combo->currentIndex())));
+    } else if (what.is("rowcolor")) {
+        NeedWords(step, 4, 4, "expect rowcolor INDEX COLOUR");
+        TForm1 &f = Form1();
+        const int row = Int(w[2], "INDEX");
+        const TColor want = Colour(w[3]);
+        TitleListView *list = f.ListBox1;
+        if (row < 0 || row >= list->titleModel()->count())
+            Fail(QStringLiteral("ListBox1 has no row %1 (it has %2)")
+                     .arg(row)
+                     .arg(list->titleModel()->count()));
+        list->doItemsLayout();
+        list->scrollTo(list->titleModel()->index(row));
+        QCoreApplication::processEvents();
+        f.ListBox1Fills.clear();
+        (void)list->viewport()->grab();
+        const auto it = f.ListBox1Fills.constFind(row);
+        if (it == f.ListBox1Fills.constEnd())
+            Fail(QStringLiteral("painting ListBox1 did not fill row %1").arg(row));
+        if (*it != want)
+            Fail(Expected(QStringLiteral("fill of row %1").arg(row), ColourText(want),
+                          ColourText(*it)));
+    } else if (what.is("message") || what.is("error")) {
+        NeedWords(step, 3, 3, "expect message|error TEXT");
+        const bool error = what.is("error");
+        const QString want = w[2].text();
+        if (platform_.boxes.isEmpty())
+            Fail(Expected(QString(), qvs::QuoteText(want), QStringLiteral("no message box")));
+        const ScriptedPlatform::Box box = platform_.boxes.takeFirst();
+        const QString gotKind =
+            box.error ? QStringLiteral("the error report ") : QStringLiteral("a message box ");
+        if (box.error != error || box.text != want)
+            Fail(Expected(QString(), qvs::QuoteText(want), gotKind + qvs::QuoteText(box.text)));
+        if (!error && !box.afterBeep)
+            Fail(QStringLiteral("the box %1 came without the beep before it")
+                     .arg(qvs::QuoteText(box.text)));
+    } else if (what.is("started")) {
+        NeedWords(step, 4, 4, "expect started viewer|url TARGET");
+        bool viewer = false;
+        if (w[2].is("viewer"))
+            viewer = true;
+        else if (!w[2].is("url"))
+            Fail(QStringLiteral("expect started viewer PATH, or url ADDRESS"));
+        const QString want = w[3].text();
+        const QString wantText = w[2].text() + QLatin1Char(' ') + qvs::QuoteText(want);
+        if (platform_.starts.isEmpty())
+            Fail(Expected(QString(), wantText, QStringLiteral("no start request")));
+        const ScriptedPlatform::StartRequest s = platform_.starts.takeFirst();
+        if (s.viewer != viewer || s.target != want)
+            Fail(Expected(QString(), wantText,
+                          (s.viewer ? QStringLiteral("viewer ") : QStringLiteral("url ")) +
+                              qvs::QuoteText(s.target)));
+    } else if (what.is("file")) {
+        NeedWords(step, 4, 4, "expect file NAME TEXT");
+        const QString path = Path(w[2].text());
+        const QByteArray want = Bytes(w[3]);
+        const QFileInfo info(path);
+        if (!info.exists())
+            Fail(Expected(QStringLiteral("file ") + w[2].text(), qvs::QuoteBytes(want),
+                          QStringLiteral("no file")));
+        if (info.isDir())
+            Fail(Expected(QStringLiteral("file ") + w[2].text(), qvs::QuoteBytes(want),
+                          QStringLiteral("a folder")));
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            Fail(QStringLiteral("cannot read %1: %2").arg(path, f.errorString()));
+        const QByteArray got = f.readAll();
+        if (got != want)
+            Fail(Expected(QStringLiteral("file ") + w[2].text(), qvs::QuoteBytes(want),
+                          qvs::QuoteBytes(got)));
+    } else if (what.is("nofile")) {
+        NeedWords(step, 3, 3, "expect nofile NAME");
+        const QFileInfo info(Path(w[2].text()));
+        if (info.exists() || info.isSymLink())
+            Fail(Expected(QStringLiteral("nofile ") + w[2].text(), QStringLiteral("no file"),
+                          info.isDir() ? QStringLiteral("a folder") : QStringLiteral("a file")));
+    } else if (what.is("ini") || what.is("noini")) {
+        const bool present = what.is("ini");
+        if (present)
+            NeedWords(step, 5, 5, "expect ini SECTION KEY TEXT");
+        else
+            NeedWords(step, 4, 4, "expect noini SECTION KEY");
+        const QString ini = dir_ + QStringLiteral("/quorvel.ini");
+        // A value never holds a line end: "\n" stands for a missing key.
+        const QByteArray missing("\n");
+        const QByteArray got = Ini::ReadString(ini, Bytes(w[2]), Bytes(w[3]), missing);
+        const QString key = w[2].text() + QLatin1Char(' ') + w[3].text();
+        const QString gotText =
+            got == missing ? QStringLiteral("no such key") : qvs::QuoteBytes(got);
+        if (present) {
+            const QByteArray want = Bytes(w[4]);
+            if (got != want)
+                Fail(Expected(QStringLiteral("ini ") + key, qvs::QuoteBytes(want), gotText));
+        } else if (got != missing) {
+            Fail(Expected(QStringLiteral("noini ") + key, QStringLiteral("no such key"), gotText));
+        }
+    } else if (what.is("printed")) {
+        NeedWords(step, 3, 3, "expect printed <<END");
+        const QString body = w[2].text();
+        QList<QStringList> want;
+        if (!body.isEmpty()) {
+            const QStringList lines = body.split(QLatin1Char('\n'));
+            for (qsizetype i = 0; i < lines.size(); ++i) {
+                QString error;
+                const std::optional<QList<qvs::Word>> words =
+                    qvs::SplitWords(lines[i], dir_, &error);
+                if (!words)
+                    Fail(
+                        QStringLiteral("line %1 of the expected record: %2").arg(i + 1).arg(error));
+                QStringList texts;
+                for (const qvs::Word &word : *words)
+                    texts << word.text();
+                want << texts;
+            }
+        }
+        const QList<QStringList> &got = platform_.printRecord;
+        for (qsizetype i = 0; i < qMax(want.size(), got.size()); ++i) {
+            const QString wantLine =
+                i < want.size() ? RecordLine(want[i]) : QStringLiteral("the end of the record");
+            const QString gotLine =
+                i < got.size() ? RecordLine(got[i]) : QStringLiteral("the end of the record");
+            if (i >= want.size() || i >= got.size() || want[i] != got[i])
+                Fail(Expected(QStringLiteral("printed, line %1").arg(i + 1), wantLine, gotLine));
+        }
+    } else {
+        Fail(QStringLiteral("unknown expectation %1").arg(qvs::QuoteText(what.text())));
+    }
+}

@@ -1,0 +1,62 @@
+// Runs one parsed scenario against the real program in a folder that stands
+// for the program's folder: set-up steps, user actions through the widgets,
+// dialog answers for the scripted platform, and expectations.
+#pragma once
+
+#include "tests/runner/qvs_parser.h"
+#include "tests/runner/scripted_platform.h"
+
+#include <QString>
+#include <memory>
+
+class QuorvelProgram;
+class TForm1;
+class QWidget;
+class QAction;
+class QTimer;
+
+class Scenario {
+  public:
+    // dir: the program's folder; startFolder: where screenshots go.
+    Scenario(QString dir, QString startFolder);
+    ~Scenario();
+
+    struct Outcome {
+        bool passed = true;
+        int line = 0;
+        QString message;
+    };
+    Outcome Run(const qvs::Script &script);
+
+  private:
+    void Execute(const qvs::Step &step);
+    void ExecuteExpect(const qvs::Step &step);
+    void ExecuteAnswer(const qvs::Step &step);
+    void ExecuteClick(const qvs::Step &step);
+
+    // The program, when it is running.
+    TForm1 &Form1();
+    bool Running() const { return program_ != nullptr; }
+    void Start();
+    // Closes the main window as the user would and ends the run of the program.
+    void CloseProgram();
+    // Handles pending events; a window closed by the program ends its run.
+    void Settle();
+    void ActivateWindow();
+    // The first thing the program showed or did, or an answer it did not
+    // take, that no step expected; empty when there is none.
+    QString Leftover() const;
+
+    QWidget *Control(const QString &name);
+    QWidget *ReachableControl(const QString &name);
+    QAction *MenuItem(const QString &name);
+    QList<QAction *> RecentItems();
+    QString Path(const QString &name) const;
+
+    QString dir_;
+    QString startFolder_;
+    ScriptedPlatform platform_;
+    std::unique_ptr<QuorvelProgram> program_;
+    bool closedByProgram_ = false;
+    QTimer *modalGuard_ = nullptr;
+};
