@@ -1,28 +1,242 @@
 // Writing, editing, ordering and colouring memos, and painting the title rows.
+#include "store/editing.h"
+
 #include "platform/cp932.h"
+#include "platform/fileio.h"
+#include "platform/platform.h"
+#include "store/record.h"
+#include "store/rowpaint.h"
 #include "ui/Quorvelmain.h"
 #include "ui/widgets.h"
 
+#include <QCheckBox>
 #include <QPainter>
 
-void TForm1::Button1Click() {}
-void TForm1::Button2Click() {}
-void TForm1::Button3Click() {}
-void TForm1::ToTopClick() {}
-void TForm1::ToBottomClick() {}
-void TForm1::ListBox1DblClick() {}
-void TForm1::N1Click() {}
-void TForm1::Button4Click() {}
-void TForm1::BgColorClick() {}
+namespace {
+
+QString U(const char *utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+const QByteArray CrLf = QByteArrayLiteral("\r\n");
+
+// The new content of a list file: every record followed by CR LF.
+QByteArray ListText(const QList<QByteArray> &records) {
+    qsizetype size = 0;
+    for (const QByteArray &r : records)
+        size += r.size() + 2;
+    QByteArray text;
+    text.reserve(size);
+    for (const QByteArray &r : records) {
+        text += r;
+        text += CrLf;
+    }
+    return text;
+}
+
+// The selected row of the title list when it stands for a loaded record,
+// else -1. After a failed load no row may be taken for a record.
+int SelectedRecord(const TForm1 &f) {
+    const int s = f.ListBox1->itemIndex();
+    return s >= 0 && s < f.ListBox2.size() ? s : -1;
+}
+
+// Rewrites the list file with the records in their new order, reloads and
+// selects a row.
+void SaveReloadSelect(TForm1 &f, const QList<QByteArray> &records, int row) {
+    f.SaveListText(ListText(records));
+    f.LoadList();
+    f.ListBox1->setItemIndex(row);
+}
+
+} // namespace
+
+std::optional<QByteArray> TextToSave(const QString &text, const QByteArray *known) {
+    if (known && DecodeCp932(*known) == text)
+        return *known;
+    QString bad;
+    std::optional<QByteArray> bytes = EncodeCp932(text, &bad);
+    if (!bytes)
+        BeepMessage(U("保存できない文字が含まれています：「") + bad + U("」"));
+    return bytes;
+}
+
+bool AppendRecord(const QString &path, const QByteArray &record) {
+    QByteArray data;
+    const int last = LastByteOfFile(path);
+    if (last >= 0 && last != '\r' && last != '\n')
+        data += CrLf;
+    data += record;
+    data += CrLf;
+    return AppendToFile(path, data);
+}
+
+NewMemoResult SaveNewMemo(TForm1 &f, const QByteArray *bytesShown) {
+    const QString text = f.Memo1->text();
+    if (text.isEmpty()) {
+        BeepMessage(U("何か入力してください。"));
+        return NewMemoResult::Empty;
+    }
+    const std::optional<QByteArray> bytes = TextToSave(text, bytesShown);
+    if (!bytes)
+        return NewMemoResult::NotSaved;
+    if (!AppendRecord(f.ListFileName, MemoTextToRecord(*bytes))) {
+        BeepMessage(U("新規入力内容の保存時にエラーが発生しました。"));
+        return NewMemoResult::NotSaved;
+    }
+    f.Memo1->clear();
+    if (f.CheckBox1->isChecked()) {
+        f.ActivatePage(1);
+        f.SetStatusText(U("新規保存できました。"));
+    } else {
+        f.ActivatePage(0); // showing the list page reloads it
+    }
+    return NewMemoResult::Saved;
+}
+
+void TForm1::Button1Click() {
+    SaveNewMemo(*this);
+}
+
+void TForm1::Button2Click() {
+    const int s = SelectedRecord(*this);
+    if (s < 0) {
+        BeepMessage(U("メモの順番を入れ替えるには、まずメモを選択してください。"));
+        return;
+    }
+    if (s == 0)
+        return;
+    QList<QByteArray> records = ListBox2;
+    records.swapItemsAt(s - 1, s);
+    SaveReloadSelect(*this, records, s - 1);
+}
+
+void TForm1::Button3Click() {
+    const int s = SelectedRecord(*this);
+    if (s < 0) {
+        BeepMessage(U("メモの順番を入れ替えるには、まずメモを選択してください。"));
+        return;
+    }
+    if (s == ListBox2.size() - 1)
+        return;
+    QList<QByteArray> records = ListBox2;
+    records.swapItemsAt(s, s + 1);
+    SaveReloadSelect(*this, records, s + 1);
+}
+
+void TForm1::ToTopClick() {
+    const int s = SelectedRecord(*this);
+    if (s < 0) {
+        BeepMessage(U("移動させるメモを選択してください。"));
+        return;
+    }
+    if (s == 0)
+        return;
+    QList<QByteArray> records = ListBox2;
+    records.move(s, 0);
+    SaveReloadSelect(*this, records, 0);
+}
+
+void TForm1::ToBottomClick() {
+    const int s = SelectedRecord(*this);
+    if (s < 0) {
+        BeepMessage(U("移動させるメモを選択してください。"));
+        return;
+    }
+    const int last = int(ListBox2.size()) - 1;
+    if (s == last)
+        return;
+    QList<QByteArray> records = ListBox2;
+    records.move(s, last);
+    SaveListText(ListText(records));
+    LoadList();
+    ListBox1->setItemIndex(int(ListBox2.size()) - 1);
+}
+
+void TForm1::ListBox1DblClick() {
+    const int s = SelectedRecord(*this);
+    if (s < 0) {
+        BeepMessage(U("編集対象のメモが選択されていません。"));
+        return;
+    }
+    Memo3->clear();
+    ActivatePage(2);
+    // The memo text as one added line: the text, then a line end.
+    Memo3->setText(DecodeCp932(RecordToMemoText(ListBox2.at(s))) + U("\r\n"));
+}
+
+void TForm1::N1Click() {
+    ListBox1DblClick();
+}
+
+void TForm1::Button4Click() {
+    // The selection is the only link to the memo being edited; when the list
+    // was reloaded meanwhile there is none, and nothing may be written.
+    const int s = SelectedRecord(*this);
+    if (s < 0) {
+        BeepMessage(U("編集対象のメモが選択されていません。"));
+        return;
+    }
+    QString edited = Memo3->text();
+    if (edited.endsWith(U("\r\n")))
+        edited.chop(2);
+    const QByteArray &old = ListBox2.at(s);
+    const QByteArray oldText = RecordToMemoText(old);
+    const std::optional<QByteArray> bytes = TextToSave(edited, &oldText);
+    if (!bytes)
+        return;
+
+    QByteArray record = MemoTextToRecord(*bytes);
+    const qsizetype colour = ColorMarkerPos(old);
+    if (colour >= 0)
+        record += old.mid(colour); // the memo keeps its colour
+    QList<QByteArray> records = ListBox2;
+    records[s] = record;
+    SaveListText(ListText(records));
+    ActivatePage(0); // showing the list page reloads it
+}
+
+void TForm1::BgColorClick() {
+    const int s = SelectedRecord(*this);
+    if (s < 0) {
+        BeepMessage(U("背景色を設定するメモを選択してください。"));
+        return;
+    }
+    const std::optional<quint32> chosen = platform().ChooseColor(ColorDialog1Color);
+    if (!chosen)
+        return;
+    ColorDialog1Color = *chosen;
+    const QByteArray name = ColorToText(*chosen);
+
+    QList<QByteArray> records = ListBox2;
+    QByteArray &r = records[s];
+    const qsizetype p = ColorMarkerPos(r);
+    if (p >= 0)
+        r.truncate(p + ColorMarker().size()); // the colour is replaced, not added
+    else
+        r += ColorMarker();
+    r += name;
+    SaveReloadSelect(*this, records, s);
+}
 
 void TForm1::ListBox1DrawItem(QPainter *Canvas, int Index, const QRect &Rect, bool Selected) {
+    TColor background = clWindow;
+    TColor foreground = clWindowText;
+    if (Selected) {
+        background = clHighlight;
+        foreground = clHighlightText;
+    } else if (Index >= 0 && Index < ListBox2.size()) {
+        background = RowBackground(ListBox2.at(Index));
+    }
+    ListBox1Fills[Index] = background;
+
     const QPalette &pal = ListBox1->palette();
-    Canvas->fillRect(Rect, pal.color(Selected ? QPalette::Highlight : QPalette::Base));
-    Canvas->setPen(pal.color(Selected ? QPalette::HighlightedText : QPalette::Text));
+    Canvas->fillRect(Rect, PaintColor(background, pal));
+    Canvas->setPen(PaintColor(foreground, pal));
     Canvas->setFont(ListBox1->font());
     const QList<QByteArray> &titles = ListBox1->titleModel()->titles();
     if (Index >= 0 && Index < titles.size())
-        Canvas->drawText(Rect.adjusted(2, 0, 0, 0),
-                         Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+        Canvas->drawText(QRect(Rect.left() + 2, Rect.top(), Rect.width() - 2, Rect.height()),
+                         Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip,
                          DecodeCp932(titles.at(Index)));
 }

@@ -4,4 +4,5 @@ list(APPEND QV_CORE_SOURCES
 list(APPEND QV_APP_SOURCES
   store/listfile.cpp
   store/editing.cpp
+  store/rowpaint.cpp
   store/trash.cpp)

@@ -1,0 +1,33 @@
+// The parts of the memo commands that the trash shares: saving the new-memo
+// text with a result the caller can act on, and appending a record to a list
+// or trash file.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+class TForm1;
+
+enum class NewMemoResult {
+    Saved,    // appended to the list file
+    Empty,    // refused: the new-memo area is empty
+    NotSaved, // refused or failed: nothing was appended
+};
+
+// Saves the text of Memo1 as a new memo at the end of the list file and shows
+// the page that follows a save. bytesShown, when given, are the bytes Memo1
+// was filled from: while Memo1 shows exactly them, they are saved as they
+// are. Throws when the list file cannot be opened or created.
+NewMemoResult SaveNewMemo(TForm1 &form, const QByteArray *bytesShown = nullptr);
+
+// Appends a record and its CR LF to the file, creating it when missing. A
+// file whose last byte is no line end first gets one, so that the record
+// does not join the last line. Throws when the file cannot be opened; false
+// when writing fails (nothing of the record is left in the file then).
+bool AppendRecord(const QString &path, const QByteArray &record);
+
+// The bytes of text as it is saved: known itself when the text is exactly
+// what known shows, otherwise its code page 932 form. When a character has
+// none, beeps, says which one and gives nullopt.
+std::optional<QByteArray> TextToSave(const QString &text, const QByteArray *known = nullptr);
