@@ -231,7 +231,6 @@ void Scenario::ActivateWindow() {
     if (QApplication::activeWindow() == &f)
         return;
     f.activateWindow();
-    f.raise();
     QCoreApplication::processEvents();
     if (QApplication::activeWindow() != &f)
         QApplication::setActiveWindow(&f);
