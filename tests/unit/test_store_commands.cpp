@@ -1,0 +1,224 @@
+// Memo and trash commands where a write fails half-way or the window's lists
+// do not match: no memo may be lost, nothing may be written that should not
+// be, and nothing may crash. Failed writes come from files that are links to
+// /dev/full, which opens but takes no byte.
+#include "platform/pagesurface.h"
+#include "platform/platform.h"
+#include "store/editing.h"
+#include "ui/Quorvelmain.h"
+#include "ui/program.h"
+#include "ui/widgets.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString U(const char *s) {
+    return QString::fromUtf8(s);
+}
+
+class StorePlatform : public Platform {
+  public:
+    explicit StorePlatform(QString exe) : exe_(std::move(exe)) {}
+    QStringList events;
+    std::optional<quint32> colour;
+
+    void Beep() override { events << QStringLiteral("beep"); }
+    void ShowMessage(const QString &t) override { events << QStringLiteral("message ") + t; }
+    void ShowError(const QString &t) override { events << QStringLiteral("error ") + t; }
+    std::optional<QString> InputBox(const QString &, const QString &, int) override { return {}; }
+    std::optional<QString> OpenFileName(const QString &, const QString &) override { return {}; }
+    std::optional<QString> SaveFileName(const QString &, const QString &) override { return {}; }
+    std::optional<quint32> ChooseColor(quint32) override {
+        events << QStringLiteral("colour dialog");
+        return colour;
+    }
+    std::unique_ptr<PageSurface> ChoosePrinter() override { return nullptr; }
+    QPoint CursorPos() override { return {-10000, -10000}; }
+    void StartViewer(const QString &) override {}
+    void OpenUrl(const QString &) override {}
+    QString ExecutablePath() override { return exe_; }
+
+  private:
+    QString exe_;
+};
+
+class StoreCommandsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        platform_ = std::make_unique<StorePlatform>(Path("quorvel"));
+        SetPlatform(platform_.get());
+        InitApplication();
+    }
+    void TearDown() override {
+        program_.reset();
+        SetPlatform(nullptr);
+    }
+
+    QString Path(const char *name) const { return dir_.filePath(QString::fromUtf8(name)); }
+    void Write(const char *name, const QByteArray &bytes) const {
+        QFile f(Path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QByteArray Read(const char *name) const {
+        QFile f(Path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    // A file under name that can be opened for writing but never written.
+    bool FullDisk(const char *name) const {
+        return QFile::exists(QStringLiteral("/dev/full")) &&
+               QFile::link(QStringLiteral("/dev/full"), Path(name));
+    }
+    TForm1 &Start() {
+        program_ = std::make_unique<QuorvelProgram>();
+        program_->form1().show();
+        QApplication::processEvents();
+        return program_->form1();
+    }
+    QStringList Message(const char *text) const {
+        return {QStringLiteral("beep"), QStringLiteral("message ") + U(text)};
+    }
+
+    QTemporaryDir dir_;
+    std::unique_ptr<StorePlatform> platform_;
+    std::unique_ptr<QuorvelProgram> program_;
+};
+
+TEST_F(StoreCommandsTest, AppendedRecordStartsOnALineOfItsOwn) {
+    EXPECT_TRUE(AppendRecord(Path("new.lst"), "a"));
+    EXPECT_EQ(Read("new.lst"), QByteArray("a\r\n"));
+    Write("empty.lst", "");
+    EXPECT_TRUE(AppendRecord(Path("empty.lst"), "a"));
+    EXPECT_EQ(Read("empty.lst"), QByteArray("a\r\n"));
+    Write("cr.lst", "x\r");
+    EXPECT_TRUE(AppendRecord(Path("cr.lst"), "a"));
+    EXPECT_EQ(Read("cr.lst"), QByteArray("x\ra\r\n"));
+    Write("lf.lst", "x\n");
+    EXPECT_TRUE(AppendRecord(Path("lf.lst"), "a"));
+    EXPECT_EQ(Read("lf.lst"), QByteArray("x\na\r\n"));
+    Write("open.lst", "x\r\ny");
+    EXPECT_TRUE(AppendRecord(Path("open.lst"), "a"));
+    EXPECT_EQ(Read("open.lst"), QByteArray("x\r\ny\r\na\r\n"));
+}
+
+TEST_F(StoreCommandsTest, MemoStaysInTheListWhenTheTrashCannotTakeIt) {
+    Write("quorvel.lst", "A\r\nB\r\n");
+    if (!FullDisk("quorvel.trh"))
+        GTEST_SKIP() << "no /dev/full";
+    TForm1 &f = Start();
+    f.ListBox1->setItemIndex(1);
+    f.D1Click();
+    EXPECT_EQ(platform_->events, Message("ゴミ箱ファイルへの書き込みに失敗しました。"));
+    EXPECT_EQ(Read("quorvel.lst"), QByteArray("A\r\nB\r\n"));
+    EXPECT_EQ(f.ListBox2, QList<QByteArray>({"A", "B"}));
+    EXPECT_EQ(f.ListBox1->itemIndex(), 1);
+}
+
+TEST_F(StoreCommandsTest, FailedSavesKeepTheTextAndTheTrashEntry) {
+    // Started on the new-memo page, the list is never read: /dev/full would
+    // read as endless zeros.
+    Write("quorvel.ini", "[Setting]\r\nPage=1\r\n");
+    Write("quorvel.trh", "x\r\ny<!--colour-->\r\n");
+    if (!FullDisk("quorvel.lst"))
+        GTEST_SKIP() << "no /dev/full";
+    TForm1 &f = Start();
+    ASSERT_EQ(f.PageControl1->currentIndex(), 1);
+
+    f.Memo1->setText(U("typed"));
+    f.Button1Click();
+    EXPECT_EQ(platform_->events, Message("新規入力内容の保存時にエラーが発生しました。"));
+    EXPECT_EQ(f.Memo1->text(), U("typed"));
+    EXPECT_EQ(f.PageControl1->currentIndex(), 1);
+
+    platform_->events.clear();
+    f.ActivatePage(3);
+    ASSERT_EQ(f.ListBox3->titleModel()->count(), 2);
+    f.ListBox3->setItemIndex(1);
+    f.RestoreClick();
+    EXPECT_EQ(platform_->events, Message("新規入力内容の保存時にエラーが発生しました。"));
+    EXPECT_EQ(Read("quorvel.trh"), QByteArray("x\r\ny<!--colour-->\r\n"));
+    EXPECT_EQ(f.ListBox3->titleModel()->count(), 2);
+    EXPECT_EQ(f.PageControl1->currentIndex(), 3);
+}
+
+TEST_F(StoreCommandsTest, RestoreKeepsBytesThatDoNotRoundTrip) {
+    // 0xED 0x40 is an NEC-selected IBM extension: it shows as the same
+    // character as 0xFA 0x5C, whose bytes code page 932 would write; and 0xFF
+    // is no character at all. The restored record keeps its own bytes.
+    const QByteArray record("a\xED\x40 b\xFF", 6);
+    Write("quorvel.lst", "");
+    Write("quorvel.trh", record + "\r\n");
+    TForm1 &f = Start();
+    f.ActivatePage(3);
+    f.ListBox3->setItemIndex(0);
+    f.RestoreClick();
+    EXPECT_TRUE(platform_->events.isEmpty()) << platform_->events.join(u'|').toStdString();
+    EXPECT_EQ(Read("quorvel.lst"), record + "\r\n");
+    EXPECT_EQ(Read("quorvel.trh"), QByteArray());
+}
+
+TEST_F(StoreCommandsTest, EditSavedUnchangedKeepsBytesThatDoNotRoundTrip) {
+    const QByteArray file("\xED\x40<!--\x89\xFC\x8D\x73\x82\xAA\x93\xFC\x82\xE8\x82\xDC\x82\xB7"
+                          "a7ui9[xz-->\xFF\r\n");
+    Write("quorvel.lst", file);
+    TForm1 &f = Start();
+    f.ListBox1->setItemIndex(0);
+    f.ListBox1DblClick();
+    ASSERT_EQ(f.PageControl1->currentIndex(), 2);
+    f.Button4Click();
+    EXPECT_TRUE(platform_->events.isEmpty()) << platform_->events.join(u'|').toStdString();
+    EXPECT_EQ(Read("quorvel.lst"), file);
+}
+
+TEST_F(StoreCommandsTest, TitleRowWithoutRecordNeitherCrashesNorWrites) {
+    // A title row whose raw record is missing, as a failed reload could leave.
+    Write("quorvel.lst", "");
+    TForm1 &f = Start();
+    f.ListBox1->titleModel()->setTitles({"ghost", "ghost2"});
+    f.ListBox1->setItemIndex(1);
+    ASSERT_TRUE(f.ListBox2.isEmpty());
+    platform_->colour = 0x000000FF;
+
+    f.Button2Click();
+    f.Button3Click();
+    f.ToTopClick();
+    f.ToBottomClick();
+    f.BgColorClick();
+    f.N1Click();
+    f.Button4Click();
+    EXPECT_EQ(Read("quorvel.lst"), QByteArray());
+    EXPECT_EQ(platform_->events,
+              QStringList() << Message("メモの順番を入れ替えるには、まずメモを選択してください。")
+                            << Message("メモの順番を入れ替えるには、まずメモを選択してください。")
+                            << Message("移動させるメモを選択してください。")
+                            << Message("移動させるメモを選択してください。")
+                            << Message("背景色を設定するメモを選択してください。")
+                            << Message("編集対象のメモが選択されていません。")
+                            << Message("編集対象のメモが選択されていません。"));
+
+    platform_->events.clear();
+    f.Button5Click();
+    EXPECT_EQ(platform_->events, Message("ゴミ箱ファイルへの書き込みに失敗しました。"));
+    EXPECT_EQ(Read("quorvel.lst"), QByteArray());
+    EXPECT_EQ(Read("quorvel.trh"), QByteArray());
+
+    // Painting such a row fills it with the window colour.
+    QImage image(100, 13, QImage::Format_RGB32);
+    QPainter painter(&image);
+    f.ListBox1DrawItem(&painter, 1, QRect(0, 0, 100, 13), false);
+    f.ListBox1DrawItem(&painter, 7, QRect(0, 0, 100, 13), false);
+    painter.end();
+    EXPECT_EQ(f.ListBox1Fills.value(1), 0x80000005u);
+    EXPECT_EQ(f.ListBox1Fills.value(7), 0x80000005u);
+}
+
+} // namespace
