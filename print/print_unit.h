@@ -1,2 +1,45 @@
 // Printing the memo list: titles only, or whole memos wrapped to the page.
+//
+// The layout is a fixed grid of line slots in device units from the top-left
+// corner of the printable area; nothing that is drawn is measured. It works
+// on any page surface, so the same run drives a printer or a recording.
 #pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+class PageSurface;
+
+// The bullet before every title and before the first printed line of a memo:
+// a black circle and one space.
+const QByteArray &FirstLinePrefix();
+// The indent before every later printed line of a memo: four spaces.
+const QByteArray &NextLinePrefix();
+
+// n / 10 rounded to the nearest integer, an exact half going to the even
+// neighbour (262.5 gives 262, 263.5 gives 264).
+qint32 RoundTenthHalfEven(qint32 n);
+
+class TPrintObject {
+  public:
+    // What the last PrintList came to.
+    enum class Outcome {
+        Printed,         // the document was ended and goes to the printer
+        InvalidSettings, // the stored settings make no layout: the document was abandoned
+    };
+
+    // Read from the settings file at the start of every run.
+    qint32 PrintFontSize = 0;
+    qint32 PrintKankaku = 0;
+    qint32 OnlyHeadLine = 0;
+
+    // One complete print run on a surface whose printer has been chosen:
+    // begins the document, reads the three settings from the "Print"
+    // section of settingsFile, lays out the titles (OnlyHeadLine 1) or the
+    // raw records, and ends the document. Settings that give no usable
+    // layout abandon the document. An error thrown part way abandons it too
+    // and goes on to the caller.
+    Outcome PrintList(PageSurface &surface, const QString &settingsFile,
+                      const QList<QByteArray> &titles, const QList<QByteArray> &records);
+};

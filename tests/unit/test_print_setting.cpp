@@ -1,0 +1,160 @@
+// The font size field of the print settings dialog, and the keys the
+// dialog leaves alone: what the spin box would do on its own is not wanted.
+#include "platform/pagesurface.h"
+#include "platform/platform.h"
+#include "print/printsetting.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Counts the beeps; the program's folder is a temporary one.
+class QuietPlatform : public Platform {
+  public:
+    explicit QuietPlatform(QString exe) : exe_(std::move(exe)) {}
+    int beeps = 0;
+    void Beep() override { ++beeps; }
+    void ShowMessage(const QString &) override { ADD_FAILURE() << "message box"; }
+    void ShowError(const QString &) override { ADD_FAILURE() << "error box"; }
+    std::optional<QString> InputBox(const QString &, const QString &, int) override { return {}; }
+    std::optional<QString> OpenFileName(const QString &, const QString &) override { return {}; }
+    std::optional<QString> SaveFileName(const QString &, const QString &) override { return {}; }
+    std::optional<quint32> ChooseColor(quint32) override { return {}; }
+    std::unique_ptr<PageSurface> ChoosePrinter() override { return nullptr; }
+    QPoint CursorPos() override { return {}; }
+    void StartViewer(const QString &) override {}
+    void OpenUrl(const QString &) override {}
+    QString ExecutablePath() override { return exe_; }
+
+  private:
+    QString exe_;
+};
+
+void EnsureApplication() {
+    static int argc = 1;
+    static char name[] = "quorvel_tests";
+    static char *argv[] = {name, nullptr};
+    if (!QApplication::instance())
+        new QApplication(argc, argv);
+}
+
+class PrintSetting : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        EnsureApplication();
+        ASSERT_TRUE(dir_.isValid());
+        SetPlatform(&platform_);
+        form_ = std::make_unique<TForm2>();
+        spin_ = form_->SpinEdit1;
+        edit_ = spin_->findChild<QLineEdit *>();
+        ASSERT_NE(edit_, nullptr);
+    }
+    void TearDown() override {
+        form_.reset();
+        SetPlatform(nullptr);
+    }
+
+    void LeaveField() {
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(spin_, &out);
+    }
+
+    QTemporaryDir dir_;
+    QuietPlatform platform_{dir_.filePath(QStringLiteral("quorvel"))};
+    std::unique_ptr<TForm2> form_;
+    TSpinEdit *spin_ = nullptr;
+    QLineEdit *edit_ = nullptr;
+};
+
+} // namespace
+
+TEST_F(PrintSetting, TypingTakesDigitsSignsAndTheSeparatorOnly) {
+    edit_->clear();
+    QTest::keyClicks(spin_, QStringLiteral("1x5"));
+    EXPECT_EQ(edit_->text(), QStringLiteral("15"));
+    EXPECT_EQ(platform_.beeps, 1);
+    QTest::keyClicks(spin_, QStringLiteral("+-") + spin_->locale().decimalPoint());
+    EXPECT_EQ(edit_->text(), QStringLiteral("15+-") + spin_->locale().decimalPoint());
+    EXPECT_EQ(platform_.beeps, 1);
+    QTest::keyClick(spin_, Qt::Key_Return);
+    QTest::keyClick(spin_, Qt::Key_Enter);
+    EXPECT_EQ(platform_.beeps, 3);
+    EXPECT_EQ(edit_->text(), QStringLiteral("15+-") + spin_->locale().decimalPoint())
+        << "Enter leaves the text alone";
+    // Editing keys still work, and pasted text of any kind stays.
+    QTest::keyClick(spin_, Qt::Key_Backspace);
+    edit_->selectAll();
+    edit_->insert(QStringLiteral("abc"));
+    EXPECT_EQ(edit_->text(), QStringLiteral("abc"));
+    EXPECT_EQ(platform_.beeps, 3);
+}
+
+TEST_F(PrintSetting, LeavingTheFieldBringsOnlyIntegersIntoRange) {
+    struct Case {
+        const char *typed, *after;
+        int value;
+    };
+    const Case cases[] = {
+        {"40", "30", 30},
+        {"-5", "9", 9},
+        {"8", "9", 9},
+        {"31", "30", 30},
+        {"+15", "+15", 15},
+        {"015", "015", 15},
+        {"1.5", "1.5", 9},
+        {"", "", 9},
+        {"-", "-", 9},
+        {"abc", "abc", 9},
+        {"99999999999", "99999999999", 9},
+        {"2147483647", "30", 30},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.typed);
+        edit_->setText(QString::fromUtf8(c.typed));
+        LeaveField();
+        EXPECT_EQ(edit_->text(), QString::fromUtf8(c.after));
+        EXPECT_EQ(spin_->Value(), c.value);
+    }
+}
+
+TEST_F(PrintSetting, ArrowsAndButtonsStepFromTheTextIntoRange) {
+    struct Case {
+        const char *typed;
+        int steps;
+        const char *after;
+    };
+    const Case cases[] = {{"20", 1, "21"}, {"20", -1, "19"}, {"abc", 1, "10"},
+                          {"5", -1, "9"},  {"5", 1, "9"},    {"40", -1, "30"},
+                          {"30", 1, "30"}, {"9", -1, "9"},   {"", -1, "9"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.typed);
+        edit_->setText(QString::fromUtf8(c.typed));
+        QTest::keyClick(spin_, c.steps > 0 ? Qt::Key_Up : Qt::Key_Down);
+        EXPECT_EQ(edit_->text(), QString::fromUtf8(c.after));
+    }
+    // The up button, as the mouse presses it.
+    edit_->setText(QStringLiteral("12"));
+    spin_->stepUp();
+    EXPECT_EQ(edit_->text(), QStringLiteral("13"));
+}
+
+TEST_F(PrintSetting, EnterAndEscapePressNoButton) {
+    form_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
+    for (QPushButton *b : {form_->Button1, form_->Button2}) {
+        b->setFocus();
+        QTest::keyClick(b, Qt::Key_Return);
+        QTest::keyClick(b, Qt::Key_Escape);
+        QTest::keyClick(form_.get(), Qt::Key_Enter);
+        EXPECT_TRUE(form_->isVisible()) << b->objectName().toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(dir_.filePath(QStringLiteral("quorvel.ini"))));
+}
