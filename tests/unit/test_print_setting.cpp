@@ -5,6 +5,7 @@
 #include "print/printsetting.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QFocusEvent>
@@ -156,5 +157,25 @@ TEST_F(PrintSetting, EnterAndEscapePressNoButton) {
         QTest::keyClick(form_.get(), Qt::Key_Enter);
         EXPECT_TRUE(form_->isVisible()) << b->objectName().toStdString();
     }
+    EXPECT_FALSE(QFile::exists(dir_.filePath(QStringLiteral("quorvel.ini"))));
+}
+
+TEST_F(PrintSetting, MovingTheFocusAwayRewritesAnOutOfRangeSize) {
+    form_->show();
+    QApplication::setActiveWindow(form_.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+    spin_->setFocus();
+    edit_->setText(QStringLiteral("99"));
+    form_->ComboBox1->setFocus();
+    ASSERT_TRUE(form_->ComboBox1->hasFocus());
+    EXPECT_EQ(edit_->text(), QStringLiteral("30"));
+    spin_->setFocus();
+    edit_->setText(QStringLiteral("1.5"));
+    form_->CheckBox1->setFocus();
+    EXPECT_EQ(edit_->text(), QStringLiteral("1.5"));
+
+    // The close box hides the dialog and writes nothing.
+    form_->close();
+    EXPECT_FALSE(form_->isVisible());
     EXPECT_FALSE(QFile::exists(dir_.filePath(QStringLiteral("quorvel.ini"))));
 }
