@@ -5,11 +5,14 @@
 #include "settings/inifile.h"
 #include "store/record.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cstdio>
 #include <gtest/gtest.h>
 
@@ -121,4 +124,32 @@ TEST_F(PrintPdf, AnAbandonedDocumentWritesNothing) {
     surface->AbortDoc();
     surface->EndDoc(); // nothing left to end
     EXPECT_FALSE(QFile::exists(pdf));
+}
+
+// The print dialog offers the printer, its properties and the copies, and
+// the file printer; no page range, selection or current page. Cancelling it
+// gives no surface.
+TEST(PrintDialog, OffersNoPageRangeAndCancelGivesNothing) {
+    bool seen = false;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<QPrintDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        seen = true;
+        EXPECT_TRUE(dialog->testOption(QAbstractPrintDialog::PrintToFile));
+        EXPECT_FALSE(dialog->testOption(QAbstractPrintDialog::PrintPageRange));
+        EXPECT_FALSE(dialog->testOption(QAbstractPrintDialog::PrintSelection));
+        EXPECT_FALSE(dialog->testOption(QAbstractPrintDialog::PrintCurrentPage));
+        EXPECT_EQ(dialog->printRange(), QAbstractPrintDialog::AllPages);
+        dialog->reject();
+    });
+    poll.start();
+    QTimer::singleShot(10000, [] {
+        if (QWidget *w = QApplication::activeModalWidget())
+            w->close();
+    });
+    EXPECT_EQ(ChoosePrinterSurface(nullptr), nullptr);
+    EXPECT_TRUE(seen);
 }

@@ -39,18 +39,9 @@ class QuietPlatform : public Platform {
     QString exe_;
 };
 
-void EnsureApplication() {
-    static int argc = 1;
-    static char name[] = "quorvel_tests";
-    static char *argv[] = {name, nullptr};
-    if (!QApplication::instance())
-        new QApplication(argc, argv);
-}
-
 class PrintSetting : public ::testing::Test {
   protected:
     void SetUp() override {
-        EnsureApplication();
         ASSERT_TRUE(dir_.isValid());
         SetPlatform(&platform_);
         form_ = std::make_unique<TForm2>();
