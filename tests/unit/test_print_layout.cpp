@@ -139,11 +139,6 @@ TEST_F(PrintLayout, EmptyListBeginsAndEndsInBothModes) {
     }
 }
 
-TEST_F(PrintLayout, MissingSettingsPrintTitlesAt21And15) {
-    EXPECT_EQ(Print(600, {Sjis("買い物")}, {"x"}),
-              (QList<QByteArray>{"begin", "size 21", Text(0, 0, Bullet + Sjis("買い物")), "end"}));
-}
-
 TEST_F(PrintLayout, SegmentsAtLineBreaksAndTheColourSuffix) {
     Settings(21, 15, 2);
     const QByteArray &m = LineBreakMarker();
@@ -227,16 +222,6 @@ TEST_F(PrintLayout, ExactWidthInTheLastSlotStillStartsAPage) {
            << "newpage" << Text(1, 0, Six) << "end";
     EXPECT_EQ(Print(600, {}, records + QList<QByteArray>{Bytes(1, 102) + LineBreakMarker()}),
               seeded);
-}
-
-TEST_F(PrintLayout, OnlyHeadLineOneAloneMeansTitles) {
-    for (int value : {0, 2, -1, 1}) {
-        SCOPED_TRACE(value);
-        Settings(21, 15, value);
-        const QByteArray want = value == 1 ? "TITLE" : "record";
-        EXPECT_EQ(Print(600, {"TITLE"}, {"record"}),
-                  (QList<QByteArray>{"begin", "size 21", Text(0, 0, Bullet + want), "end"}));
-    }
 }
 
 TEST_F(PrintLayout, LineStepOf4000IsOneLineAPage) {
