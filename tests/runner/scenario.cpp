@@ -377,6 +377,8 @@ void Scenario::Execute(const qvs::Step &step) {
     } else if (verb.is("close")) {
         NeedWords(step, 1, 1, "close");
         Form1();
+        // What the run showed so far must have been expected; what shut-down
+        // shows may still be expected by the steps after this one.
         const QString left = Leftover();
         if (!left.isEmpty())
             Fail(left);
