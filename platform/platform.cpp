@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 
+#include "platform/apperror.h"
 #include "store/record.h"
 
 #include <QFileInfo>
@@ -24,6 +25,12 @@ void SetPlatform(Platform *p) {
 void BeepMessage(const QString &text) {
     platform().Beep();
     platform().ShowMessage(text);
+}
+
+void ReportUncaughtError(const std::exception &e) {
+    const auto *app = dynamic_cast<const AppError *>(&e);
+    const QString text = app ? app->message() : QString::fromLocal8Bit(e.what());
+    platform().ShowError(ErrorReportText(text));
 }
 
 QString ProgramFolder() {

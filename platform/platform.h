@@ -6,6 +6,7 @@
 
 #include <QPoint>
 #include <QString>
+#include <exception>
 #include <memory>
 #include <optional>
 
@@ -53,6 +54,10 @@ void SetPlatform(Platform *p);
 
 // The beep, then a message box: every refusal of a command looks like this.
 void BeepMessage(const QString &text);
+
+// The general error report for an error that a command did not catch: the
+// error's own text in the error box. The program then goes on.
+void ReportUncaughtError(const std::exception &e);
 
 // The program's folder with its trailing "/".
 QString ProgramFolder();

@@ -326,9 +326,7 @@ template <class F> void TForm2::Run(F &&command) {
     try {
         command();
     } catch (const std::exception &e) {
-        const auto *app = dynamic_cast<const AppError *>(&e);
-        const QString text = app ? app->message() : QString::fromLocal8Bit(e.what());
-        platform().ShowError(ErrorReportText(text));
+        ReportUncaughtError(e);
     }
 }
 

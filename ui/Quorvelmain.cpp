@@ -343,12 +343,6 @@ void TForm1::closeEvent(QCloseEvent *e) {
     Q_EMIT Closed();
 }
 
-void TForm1::ReportError(const std::exception &e) {
-    const auto *app = dynamic_cast<const AppError *>(&e);
-    const QString text = app ? app->message() : QString::fromLocal8Bit(e.what());
-    platform().ShowError(ErrorReportText(text));
-}
-
 void TForm1::SetStatusText(const QString &text) {
     statusPanel_->setText(text);
 }

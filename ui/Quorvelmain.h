@@ -4,6 +4,7 @@
 // the memo store, the settings or printing are defined in those folders.
 #pragma once
 
+#include "platform/platform.h"
 #include "store/record.h"
 
 #include <QByteArray>
@@ -148,7 +149,6 @@ class TForm1 : public QMainWindow {
     void BuildMenus();
     void WireHandlers();
     void PageShown(int index);
-    void ReportError(const std::exception &e);
 
     QLabel *statusPanel_ = nullptr;
     bool shownOnce_ = false;
@@ -159,6 +159,6 @@ template <class F> void TForm1::Run(F &&command) {
     try {
         command();
     } catch (const std::exception &e) {
-        ReportError(e);
+        ReportUncaughtError(e);
     }
 }
