@@ -16,6 +16,13 @@ class AppError : public std::exception {
     QString message_;
 };
 
+// Ends a command that has already told the user why it stopped: nothing more
+// is reported.
+class CommandCancelled : public std::exception {
+  public:
+    const char *what() const noexcept override { return "command cancelled"; }
+};
+
 // The text of the general error report: the error's own text with "."
 // appended, unless its last character is a single byte at or below ".".
 QString ErrorReportText(const QString &message);

@@ -108,6 +108,23 @@ QByteArray WriteTarget(const QString &path) {
 
 } // namespace
 
+static FileStamp StampFromStat(const struct stat &st) {
+    FileStamp s;
+    s.exists = true;
+    s.device = st.st_dev;
+    s.inode = st.st_ino;
+    s.size = st.st_size;
+    s.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return s;
+}
+
+FileStamp StampOf(const QString &path) {
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return StampFromStat(st);
+}
+
 bool FileExists(const QString &path) {
     struct stat st;
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISDIR(st.st_mode);
@@ -139,7 +156,7 @@ QString FileErrorText(int errnoValue) {
     }
 }
 
-QByteArray ReadWholeFile(const QString &path) {
+QByteArray ReadWholeFile(const QString &path, FileStamp *stamp) {
     const auto cannotOpen = [&path] {
         return AppError(QStringLiteral("ファイル ") + path + QStringLiteral(" は開けません"));
     };
@@ -170,10 +187,12 @@ QByteArray ReadWholeFile(const QString &path) {
         used += n;
     }
     data.truncate(used);
+    if (stamp)
+        *stamp = StampFromStat(st);
     return data;
 }
 
-bool WriteFileAtomic(const QString &path, const QByteArray &data) {
+bool WriteFileAtomic(const QString &path, const QByteArray &data, FileStamp *written) {
     const QByteArray target = WriteTarget(path);
     struct stat old;
     const bool exists = ::stat(target.constData(), &old) == 0;
@@ -204,6 +223,9 @@ bool WriteFileAtomic(const QString &path, const QByteArray &data) {
     }
     ok = ok && WriteAll(fd.get(), data.constData(), data.size());
     ok = ok && Sync(fd.get());
+    struct stat mine;
+    if (ok && written && ::fstat(fd.get(), &mine) == 0)
+        *written = StampFromStat(mine); // renaming keeps all of it
     ok = fd.close() && ok;
     ok = ok && ::rename(temp.constData(), target.constData()) == 0;
     if (!ok) {

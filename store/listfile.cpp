@@ -1,4 +1,5 @@
 // Loading the list file into the window, and rewriting it whole.
+#include "platform/apperror.h"
 #include "platform/cp932.h"
 #include "platform/fileio.h"
 #include "platform/platform.h"
@@ -8,6 +9,7 @@
 
 void TForm1::LoadList() {
     ListBox2.clear();
+    ListFileLoaded = FileStamp();
     if (!FileExists(ListFileName)) {
         // No title row may stand for a record that is no longer loaded.
         ListBox1->titleModel()->clear();
@@ -17,7 +19,7 @@ void TForm1::LoadList() {
     }
     QByteArray data;
     try {
-        data = ReadWholeFile(ListFileName);
+        data = ReadWholeFile(ListFileName, &ListFileLoaded);
     } catch (...) {
         ListBox1->titleModel()->clear();
         throw;
@@ -36,8 +38,19 @@ void TForm1::LoadList() {
                   QString::fromUtf8("件のメモが登録されています。"));
 }
 
+void TForm1::CheckListFileUnchanged() {
+    if (StampOf(ListFileName) == ListFileLoaded)
+        return;
+    // Rewriting from the lists loaded before would undo the other change.
+    BeepMessage(QString::fromUtf8("リストファイルが他のプログラムによって変更されました。"
+                                  "読み込み直しましたので、もう一度操作してください。"));
+    LoadList();
+    throw CommandCancelled();
+}
+
 void TForm1::SaveListText(const QByteArray &Text) {
+    CheckListFileUnchanged();
     // The file is replaced atomically: a failed write leaves the old content whole.
-    if (!WriteFileAtomic(ListFileName, Text))
+    if (!WriteFileAtomic(ListFileName, Text, &ListFileLoaded))
         BeepMessage(QString::fromUtf8("ファイルへの保存時にエラーが発生しました。"));
 }

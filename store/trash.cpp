@@ -53,6 +53,10 @@ void TForm1::Button5Click() {
     // is safe in the trash, so a failure never leaves it in neither file.
     // With nothing selected (also when the list has not been loaded) nothing
     // is appended and the list file stays as it is.
+    // A list file changed by another program since it was loaded is not
+    // rewritten from the old lists: checked before anything is written.
+    if (ListBox1->itemIndex() >= 0)
+        CheckListFileUnchanged();
     if (AppendToTrash(*this)) {
         const int s = ListBox1->itemIndex();
         QByteArray text;

@@ -4,6 +4,7 @@
 // the memo store, the settings or printing are defined in those folders.
 #pragma once
 
+#include "platform/fileio.h"
 #include "platform/platform.h"
 #include "store/record.h"
 
@@ -65,6 +66,10 @@ class TForm1 : public QMainWindow {
     QString ListFileName;
     // The raw list: every record of the list file exactly as stored.
     QList<QByteArray> ListBox2;
+    // The list file as it was when the raw list was loaded from it (or last
+    // written by this program): a rewrite from the raw list is made only
+    // while the file on disk is still that one.
+    FileStamp ListFileLoaded;
     // The colour the colour dialog opens with: the one chosen last in this run.
     TColor ColorDialog1Color = 0x00000000;
     // The background each row of the title list was last painted with.
@@ -86,6 +91,9 @@ class TForm1 : public QMainWindow {
     // --- The list file -----------------------------------------------------
     void LoadList();
     void SaveListText(const QByteArray &Text);
+    // Stops the command when another program changed the list file since it
+    // was loaded: beep, message, reload, and nothing is written.
+    void CheckListFileUnchanged();
 
     // --- Memo commands -------------------------------------------------------
     void Button1Click();
