@@ -1,11 +1,13 @@
 #include "platform/pagesurface.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 
 namespace {
 
 // a * b / c rounded to the nearest integer, halves away from zero, in exact
-// integer arithmetic. A zero divisor gives -1.
+// integer arithmetic, kept within int. A zero divisor gives -1.
 int MulDiv(qint64 a, qint64 b, qint64 c) {
     if (c == 0)
         return -1;
@@ -13,7 +15,9 @@ int MulDiv(qint64 a, qint64 b, qint64 c) {
     const bool negative = (num < 0) != (c < 0);
     const qint64 an = num < 0 ? -num : num;
     const qint64 ac = c < 0 ? -c : c;
-    const qint64 q = (2 * an + ac) / (2 * ac);
+    // Sizes far beyond any printer stay at the largest int rather than
+    // wrapping around to a small or negative one.
+    const qint64 q = std::min<qint64>((2 * an + ac) / (2 * ac), INT_MAX);
     return static_cast<int>(negative ? -q : q);
 }
 

@@ -13,20 +13,37 @@ fi
 cmake --build "$dir" -- -j"$(nproc)"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-status=0
-for target in "$dir"/fuzz_*; do
-    [ -f "$target" ] && [ -x "$target" ] || continue
+# The targets run side by side, one per core at most at a time.
+run_one() {
+    local target=$1 name
     name=$(basename "$target")
-    seeds=tests/fuzz/corpus/${name#fuzz_}
+    local seeds=tests/fuzz/corpus/${name#fuzz_}
     mkdir -p "$work/$name"
     if "$target" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$work/$name-" \
         "$work/$name" "$seeds" >"$work/$name.log" 2>&1; then
+        local runs
         runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$work/$name.log" | grep -o '[0-9]*$')
         echo "fuzz $name: ${runs:-?} runs, no findings"
+        touch "$work/$name.ok"
     else
         echo "fuzz $name: FAILED"
         tail -n 40 "$work/$name.log"
-        status=1
+        return 1
     fi
+}
+names=()
+for target in "$dir"/fuzz_*; do
+    [ -f "$target" ] && [ -x "$target" ] || continue
+    while [ "$(jobs -rp | wc -l)" -ge "$(nproc)" ]; do
+        wait -n || true
+    done
+    names+=("$(basename "$target")")
+    run_one "$target" &
 done
+wait
+status=0
+for name in "${names[@]}"; do
+    [ -f "$work/$name.ok" ] || status=1
+done
+[ ${#names[@]} -gt 0 ] || { echo "no fuzz targets were built"; status=1; }
 exit $status
