@@ -20,18 +20,12 @@ QString U(const char *utf8) {
 
 const QByteArray CrLf = QByteArrayLiteral("\r\n");
 
-// The new content of a list file: every record followed by CR LF.
-QByteArray ListText(const QList<QByteArray> &records) {
-    qsizetype size = 0;
-    for (const QByteArray &r : records)
-        size += r.size() + 2;
-    QByteArray text;
-    text.reserve(size);
-    for (const QByteArray &r : records) {
-        text += r;
-        text += CrLf;
-    }
-    return text;
+// The new content of a list file: the loaded records in a new order, the
+// i-th line being the record at(i) gives. The records are read where they are,
+// not copied into a new list first.
+template <class At> QByteArray ListText(const TForm1 &f, At at) {
+    return JoinRecords(f.ListBox2.size(),
+                       [&](qsizetype i) -> const QByteArray & { return f.ListBox2.at(at(i)); });
 }
 
 // The selected row of the title list when it stands for a loaded record,
@@ -41,10 +35,10 @@ int SelectedRecord(const TForm1 &f) {
     return s >= 0 && s < f.ListBox2.size() ? s : -1;
 }
 
-// Rewrites the list file with the records in their new order, reloads and
-// selects a row.
-void SaveReloadSelect(TForm1 &f, const QList<QByteArray> &records, int row) {
-    f.SaveListText(ListText(records));
+// Rewrites the list file with the new text, reloads and selects a row.
+void SaveReloadSelect(TForm1 &f, QByteArray text, int row) {
+    f.SaveListText(text);
+    text = QByteArray(); // the reloaded records take its place
     f.LoadList();
     f.ListBox1->setItemIndex(row);
 }
@@ -106,9 +100,9 @@ void TForm1::Button2Click() {
     }
     if (s == 0)
         return;
-    QList<QByteArray> records = ListBox2;
-    records.swapItemsAt(s - 1, s);
-    SaveReloadSelect(*this, records, s - 1);
+    // Lines s - 1 and s change places.
+    const auto order = [s](qsizetype i) { return i == s - 1 ? s : i == s ? s - 1 : i; };
+    SaveReloadSelect(*this, ListText(*this, order), s - 1);
 }
 
 void TForm1::Button3Click() {
@@ -119,9 +113,9 @@ void TForm1::Button3Click() {
     }
     if (s == ListBox2.size() - 1)
         return;
-    QList<QByteArray> records = ListBox2;
-    records.swapItemsAt(s, s + 1);
-    SaveReloadSelect(*this, records, s + 1);
+    // Lines s and s + 1 change places.
+    const auto order = [s](qsizetype i) { return i == s ? s + 1 : i == s + 1 ? s : i; };
+    SaveReloadSelect(*this, ListText(*this, order), s + 1);
 }
 
 void TForm1::ToTopClick() {
@@ -132,9 +126,9 @@ void TForm1::ToTopClick() {
     }
     if (s == 0)
         return;
-    QList<QByteArray> records = ListBox2;
-    records.move(s, 0);
-    SaveReloadSelect(*this, records, 0);
+    // Record s first, the ones before it one line down.
+    const auto order = [s](qsizetype i) { return i == 0 ? s : i <= s ? i - 1 : i; };
+    SaveReloadSelect(*this, ListText(*this, order), 0);
 }
 
 void TForm1::ToBottomClick() {
@@ -146,9 +140,9 @@ void TForm1::ToBottomClick() {
     const int last = int(ListBox2.size()) - 1;
     if (s == last)
         return;
-    QList<QByteArray> records = ListBox2;
-    records.move(s, last);
-    SaveListText(ListText(records));
+    // Record s last, the ones after it one line up.
+    const auto order = [s, last](qsizetype i) { return i < s ? i : i < last ? i + 1 : s; };
+    SaveListText(ListText(*this, order));
     LoadList();
     ListBox1->setItemIndex(int(ListBox2.size()) - 1);
 }
@@ -190,9 +184,9 @@ void TForm1::Button4Click() {
     const qsizetype colour = ColorMarkerPos(old);
     if (colour >= 0)
         record += old.mid(colour); // the memo keeps its colour
-    QList<QByteArray> records = ListBox2;
-    records[s] = record;
-    SaveListText(ListText(records));
+    SaveListText(JoinRecords(ListBox2.size(), [&](qsizetype i) -> const QByteArray & {
+        return i == s ? record : ListBox2.at(i);
+    }));
     ActivatePage(0); // showing the list page reloads it
 }
 
@@ -208,15 +202,17 @@ void TForm1::BgColorClick() {
     ColorDialog1Color = *chosen;
     const QByteArray name = ColorToText(*chosen);
 
-    QList<QByteArray> records = ListBox2;
-    QByteArray &r = records[s];
+    QByteArray r = ListBox2.at(s);
     const qsizetype p = ColorMarkerPos(r);
     if (p >= 0)
         r.truncate(p + ColorMarker().size()); // the colour is replaced, not added
     else
         r += ColorMarker();
     r += name;
-    SaveReloadSelect(*this, records, s);
+    const auto line = [&](qsizetype i) -> const QByteArray & {
+        return i == s ? r : ListBox2.at(i);
+    };
+    SaveReloadSelect(*this, JoinRecords(ListBox2.size(), line), s);
 }
 
 void TForm1::ListBox1DrawItem(QPainter *Canvas, int Index, const QRect &Rect, bool Selected) {
@@ -234,9 +230,9 @@ void TForm1::ListBox1DrawItem(QPainter *Canvas, int Index, const QRect &Rect, bo
     Canvas->fillRect(Rect, PaintColor(background, pal));
     Canvas->setPen(PaintColor(foreground, pal));
     Canvas->setFont(ListBox1->font());
-    const QList<QByteArray> &titles = ListBox1->titleModel()->titles();
-    if (Index >= 0 && Index < titles.size())
+    const TitleModel *titles = ListBox1->titleModel();
+    if (Index >= 0 && Index < titles->count())
         Canvas->drawText(QRect(Rect.left() + 2, Rect.top(), Rect.width() - 2, Rect.height()),
                          Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip,
-                         DecodeCp932(titles.at(Index)));
+                         titles->titleText(Index));
 }

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstring>
 #include <optional>
 
 class TForm1;
@@ -31,3 +32,23 @@ bool AppendRecord(const QString &path, const QByteArray &record);
 // what known shows, otherwise its code page 932 form. When a character has
 // none, beeps, says which one and gives nullopt.
 std::optional<QByteArray> TextToSave(const QString &text, const QByteArray *known = nullptr);
+
+// The content of a list or trash file: count records, the i-th being at(i),
+// each followed by CR LF. The text is sized once and every record copied
+// once, so that rewriting a big list costs little more than writing it.
+template <class At> QByteArray JoinRecords(qsizetype count, At at) {
+    qsizetype size = 0;
+    for (qsizetype i = 0; i < count; ++i)
+        size += at(i).size() + 2;
+    QByteArray text(size, Qt::Uninitialized);
+    char *out = text.data();
+    for (qsizetype i = 0; i < count; ++i) {
+        const QByteArray &r = at(i);
+        if (!r.isEmpty())
+            std::memcpy(out, r.constData(), size_t(r.size()));
+        out += r.size();
+        *out++ = '\r';
+        *out++ = '\n';
+    }
+    return text;
+}

@@ -9,6 +9,9 @@
 
 void TForm1::LoadList() {
     ListBox2.clear();
+    // The title rows share the records: the old ones go before the new ones
+    // are read, so that a big list is never held twice.
+    ListBox1->titleModel()->clear();
     ListFileLoaded = FileStamp();
     if (!FileExists(ListFileName)) {
         // No title row may stand for a record that is no longer loaded.
@@ -27,11 +30,7 @@ void TForm1::LoadList() {
     ListBox2 = SplitLines(data);
     data.clear();
 
-    QList<QByteArray> titles;
-    titles.reserve(ListBox2.size());
-    for (const QByteArray &record : std::as_const(ListBox2))
-        titles.append(MakeTitle(record));
-    ListBox1->titleModel()->setTitles(std::move(titles));
+    ListBox1->titleModel()->setRecords(ListBox2);
 
     setWindowTitle(QStringLiteral("Quorvel: ") + ListFileName);
     SetStatusText(QStringLiteral("  ") + QString::number(ListBox2.size()) +

@@ -165,14 +165,17 @@ QList<QByteArray> SplitLines(const QByteArray &data) {
     const char *p = data.constData();
     const char *end = Next(p, p + data.size(), '\0'); // the text ends at the first NUL
 
-    // Count the line ends first, so that the list is allocated once.
-    qsizetype estimate = 1;
+    // Count the records first, so that the list is allocated once and no
+    // bigger than it needs to be: every LF and every CR not followed by an LF
+    // ends one, and text after the last line end makes one more.
+    qsizetype count = p < end && end[-1] != '\r' && end[-1] != '\n' ? 1 : 0;
     for (const char *q = Next(p, end, '\n'); q < end; q = Next(q + 1, end, '\n'))
-        ++estimate;
+        ++count;
     for (const char *q = Next(p, end, '\r'); q < end; q = Next(q + 1, end, '\r'))
-        ++estimate;
+        if (q + 1 == end || q[1] != '\n')
+            ++count;
     QList<QByteArray> records;
-    records.reserve(estimate);
+    records.reserve(count);
 
     // The next CR and LF are each found with a fast scan and kept until the
     // position passes them, so every byte is looked at about once.

@@ -58,15 +58,11 @@ void TForm1::Button5Click() {
     if (ListBox1->itemIndex() >= 0)
         CheckListFileUnchanged();
     if (AppendToTrash(*this)) {
+        // Every record but the selected one, which the trash holds now.
         const int s = ListBox1->itemIndex();
-        QByteArray text;
-        for (int i = 0; i < ListBox2.size(); ++i) {
-            if (i == s)
-                continue;
-            text += ListBox2.at(i);
-            text += QByteArrayLiteral("\r\n");
-        }
-        SaveListText(text);
+        SaveListText(JoinRecords(ListBox2.size() - 1, [&](qsizetype i) -> const QByteArray & {
+            return ListBox2.at(i < s ? i : i + 1);
+        }));
     }
     ActivatePage(0); // from the edit page, showing the list page reloads it
 }
@@ -87,10 +83,7 @@ void TForm1::TabSheet4Show() {
     const QString path = TrashFileName(*this);
     ListBox3->titleModel()->clear();
     if (FileExists(path)) {
-        QList<QByteArray> titles;
-        for (const QByteArray &line : SplitLines(ReadWholeFile(path)))
-            titles.append(MakeTitle(line));
-        ListBox3->titleModel()->setTitles(std::move(titles));
+        ListBox3->titleModel()->setRecords(SplitLines(ReadWholeFile(path)));
     } else if (!CreateEmptyFile(path)) {
         BeepMessage(U("ゴミ箱ファイルの作成に失敗しました。恐れ入りますが、もう一度、"
                       "ゴミ箱ページをクリックして同じ現象が発生するかお確かめください。"));
@@ -144,13 +137,11 @@ void TForm1::Button6Click() {
         return;
     }
     const QList<QByteArray> lines = SplitLines(ReadWholeFile(path));
-    QByteArray text;
-    for (int i = 0; i < lines.size(); ++i) {
-        if (i == sel)
-            continue;
-        text += lines.at(i);
-        text += QByteArrayLiteral("\r\n");
-    }
+    const bool dropped = sel < lines.size();
+    QByteArray text =
+        JoinRecords(lines.size() - (dropped ? 1 : 0), [&](qsizetype i) -> const QByteArray & {
+            return lines.at(dropped && i >= sel ? i + 1 : i);
+        });
     errno = 0;
     if (!WriteFileAtomic(path, text))
         throw AppError(FileErrorText(errno != 0 ? errno : EIO));
@@ -171,9 +162,9 @@ void TForm1::ListBox3DrawItem(QPainter *Canvas, int Index, const QRect &Rect, bo
     Canvas->fillRect(Rect, PaintColor(Selected ? clHighlight : clWindow, pal));
     Canvas->setPen(PaintColor(Selected ? clHighlightText : clWindowText, pal));
     Canvas->setFont(ListBox3->font());
-    const QList<QByteArray> &titles = ListBox3->titleModel()->titles();
-    if (Index >= 0 && Index < titles.size())
+    const TitleModel *titles = ListBox3->titleModel();
+    if (Index >= 0 && Index < titles->count())
         Canvas->drawText(Rect.adjusted(2, 0, 0, 0),
                          Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextDontClip,
-                         DecodeCp932(titles.at(Index)));
+                         titles->titleText(Index));
 }

@@ -1,6 +1,7 @@
 #include "ui/widgets.h"
 
 #include "platform/cp932.h"
+#include "store/record.h"
 
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -73,19 +74,35 @@ void PageControl::keyPressEvent(QKeyEvent *e) {
 }
 
 int TitleModel::rowCount(const QModelIndex &parent) const {
-    return parent.isValid() ? 0 : int(titles_.size());
+    return parent.isValid() ? 0 : int(records_.size());
 }
 
 QVariant TitleModel::data(const QModelIndex &index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= titles_.size())
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= records_.size())
         return {};
-    return DecodeCp932(titles_.at(index.row()));
+    return titleText(index.row());
 }
 
-void TitleModel::setTitles(QList<QByteArray> titles) {
+void TitleModel::setRecords(QList<QByteArray> records) {
     beginResetModel();
-    titles_ = std::move(titles);
+    records_ = std::move(records);
     endResetModel();
+}
+
+QByteArray TitleModel::title(int row) const {
+    return MakeTitle(records_.at(row));
+}
+
+QString TitleModel::titleText(int row) const {
+    return DecodeCp932(title(row));
+}
+
+QList<QByteArray> TitleModel::titles() const {
+    QList<QByteArray> titles;
+    titles.reserve(records_.size());
+    for (const QByteArray &record : records_)
+        titles.append(MakeTitle(record));
+    return titles;
 }
 
 void RowDelegate::paint(QPainter *p, const QStyleOptionViewItem &option,

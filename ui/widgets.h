@@ -48,20 +48,28 @@ class PageControl : public QTabWidget {
     std::function<bool()> allow_;
 };
 
-// The titles of a list: code page 932 bytes, decoded only to be shown.
+// The rows of a title list: one per record, each showing its record's title
+// (code page 932 bytes, decoded only to be shown). The model shares the
+// record list it is given rather than copying it, and works a title out only
+// when a row is drawn or asked for, so that a list of any length is set in
+// constant time.
 class TitleModel : public QAbstractListModel {
     Q_OBJECT
   public:
     using QAbstractListModel::QAbstractListModel;
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role) const override;
-    void setTitles(QList<QByteArray> titles);
-    void clear() { setTitles({}); }
-    const QList<QByteArray> &titles() const { return titles_; }
-    int count() const { return int(titles_.size()); }
+    void setRecords(QList<QByteArray> records);
+    void clear() { setRecords({}); }
+    int count() const { return int(records_.size()); }
+    // The title of a row (0 <= row < count()), as bytes and as screen text.
+    QByteArray title(int row) const;
+    QString titleText(int row) const;
+    // The titles of all rows, in order.
+    QList<QByteArray> titles() const;
 
   private:
-    QList<QByteArray> titles_;
+    QList<QByteArray> records_;
 };
 
 // Paints each row through the window's own row-painting handler.

@@ -183,7 +183,7 @@ TEST_F(StoreCommandsTest, TitleRowWithoutRecordNeitherCrashesNorWrites) {
     // A title row whose raw record is missing, as a failed reload could leave.
     Write("quorvel.lst", "");
     TForm1 &f = Start();
-    f.ListBox1->titleModel()->setTitles({"ghost", "ghost2"});
+    f.ListBox1->titleModel()->setRecords({"ghost", "ghost2"});
     f.ListBox1->setItemIndex(1);
     ASSERT_TRUE(f.ListBox2.isEmpty());
     platform_->colour = 0x000000FF;
