@@ -177,6 +177,21 @@ QList<QByteArray> SplitLines(const QByteArray &data) {
     QList<QByteArray> records;
     records.reserve(count);
 
+    // A record shares the bytes of data, when data owns them, rather than
+    // getting an allocation and a copy of its own: loading a big list then
+    // costs little more than reading it, and takes little more memory than
+    // the file's size. Such a record is not followed by a NUL byte.
+    QByteArray::DataPointer &whole = const_cast<QByteArray &>(data).data_ptr();
+    const bool share = whole.d_ptr() != nullptr;
+    const auto record = [&](const char *from, qsizetype n) {
+        if (!share || n == 0)
+            return QByteArray(from, n);
+        QByteArray::DataPointer part = whole; // one more reference to the block
+        part.ptr = const_cast<char *>(from);
+        part.size = n;
+        return QByteArray(std::move(part));
+    };
+
     // The next CR and LF are each found with a fast scan and kept until the
     // position passes them, so every byte is looked at about once.
     const char *cr = Next(p, end, '\r');
@@ -187,7 +202,7 @@ QList<QByteArray> SplitLines(const QByteArray &data) {
         if (lf < p)
             lf = Next(p, end, '\n');
         const char *q = cr < lf ? cr : lf;
-        records.append(QByteArray(p, q - p));
+        records.append(record(p, q - p));
         if (q < end && *q == '\r')
             ++q;
         if (q < end && *q == '\n')

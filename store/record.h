@@ -38,6 +38,8 @@ QByteArray MakeTitle(const QByteArray &record);
 // Splits the bytes of a list or trash file into records: the text ends at the
 // first NUL; CR LF, a lone CR or a lone LF end a record; a last record without
 // a line end counts; a line end at the very end starts no further record.
+// The records share data's bytes (they are not NUL-terminated: use their
+// size, never their bytes as a C string).
 QList<QByteArray> SplitLines(const QByteArray &data);
 
 // Memo text (lines joined by CR LF) to the text part of a record.
