@@ -1,7 +1,7 @@
 # Installs the Debian packages the build and the tests need, when missing.
 # Sourced by ./run and ./test.
 QV_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev
-    fonts-ipafont-gothic poppler-utils xvfb xauth)
+    fonts-ipafont-gothic poppler-utils xvfb xauth clang libclang-rt-14-dev)
 
 qv_install_missing() {
     local missing=()
@@ -17,10 +17,12 @@ qv_install_missing() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}"
 }
 
+# qv_build DIR [CMAKE OPTIONS...]: configures DIR once, then builds it.
 qv_build() {
     local dir=${1:-build}
+    shift || true
     if [ ! -f "$dir/build.ninja" ]; then
-        cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+        cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
     fi
     cmake --build "$dir" -- -j"$(nproc)"
 }
