@@ -3,6 +3,8 @@
 // or trash file.
 #pragma once
 
+#include "store/record.h"
+
 #include <QByteArray>
 #include <QString>
 #include <cstring>
@@ -42,6 +44,7 @@ template <class At> QByteArray JoinRecords(qsizetype count, At at) {
         size += at(i).size() + 2;
     QByteArray text(size, Qt::Uninitialized);
     char *out = text.data();
+    AdviseLargePages(out, size);
     for (qsizetype i = 0; i < count; ++i) {
         const QByteArray &r = at(i);
         if (!r.isEmpty())

@@ -42,6 +42,12 @@ QByteArray MakeTitle(const QByteArray &record);
 // size, never their bytes as a C string).
 QList<QByteArray> SplitLines(const QByteArray &data);
 
+// Asks the system to back a big buffer that is about to be filled with large
+// memory pages. Filling a list-sized buffer is otherwise mostly page faults,
+// which are costly on virtual machines. Advice only: nothing changes where it
+// is not followed, and buffers under a few megabytes are left alone.
+void AdviseLargePages(const void *buffer, qsizetype size);
+
 // Memo text (lines joined by CR LF) to the text part of a record.
 QByteArray MemoTextToRecord(const QByteArray &text);
 // A record to its memo text: markers back to CR LF, cut before the colour marker.

@@ -56,4 +56,14 @@ TEST(RecordSharing, BytesThatAreNotOwnedAreCopied) {
     EXPECT_NE(records.at(0).constData(), text);
 }
 
+TEST(RecordSharing, TheListIsAllocatedForExactlyItsRecords) {
+    // A count that is too small copies the whole list as it grows; one too
+    // big keeps memory for records that never come.
+    for (const char *text :
+         {"", "a", "\r\n", "a\r\nb", "a\rb\nc\r\n", "\r\r\n\n\r", "x\ny\0z\r\n", "last\r"}) {
+        const QList<QByteArray> records = SplitLines(Owned(text));
+        EXPECT_EQ(records.capacity(), records.size()) << text;
+    }
+}
+
 } // namespace
