@@ -4,6 +4,7 @@
 #include "platform/cp932.h"
 #include "store/common.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sys/mman.h>
 
@@ -169,11 +170,17 @@ QList<QByteArray> SplitLines(const QByteArray &data) {
     // Count the records first, so that the list is allocated once and no
     // bigger than it needs to be: every LF and every CR not followed by an LF
     // ends one. The last byte either ends one or belongs to one without a
-    // line end. A plain loop, which the compiler turns into wide compares.
+    // line end. Plain loops, which the compiler turns into wide compares:
+    // blocks of at most 255 bytes, so that a byte-wide count cannot overflow.
     const qsizetype length = end - p;
     qsizetype count = length > 0 ? 1 : 0;
-    for (qsizetype i = 0; i + 1 < length; ++i)
-        count += (p[i] == '\n') | ((p[i] == '\r') & (p[i + 1] != '\n'));
+    for (qsizetype block = 0; block + 1 < length; block += 255) {
+        const qsizetype stop = std::min(block + 255, length - 1);
+        unsigned char ends = 0;
+        for (qsizetype i = block; i < stop; ++i)
+            ends += (p[i] == '\n') | ((p[i] == '\r') & (p[i + 1] != '\n'));
+        count += ends;
+    }
     QList<QByteArray> records;
     records.reserve(count);
     AdviseLargePages(records.constData(), count * qsizetype(sizeof(QByteArray)));
