@@ -12,31 +12,26 @@
 
 namespace {
 
-// Closes a descriptor on every way out of a function.
-class Fd {
-  public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Closes now and reports whether the close went well (a delayed write
-    // error can surface here).
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
+// --- The system calls, counted -------------------------------------------------
+// Every call below goes through Refused first, so that a test can make any
+// one of them fail.
 
-  private:
-    int fd_;
-};
+long callsMade = 0;
+long failAt = 0;
+const char *failedCall = nullptr;
 
-int OpenRetry(const char *path, int flags, mode_t mode = 0) {
+// Counts a call; true (with errno set) when it is the one planned to fail.
+bool Refused(const char *what, int error = EIO) {
+    if (++callsMade != failAt)
+        return false;
+    failedCall = what;
+    errno = error;
+    return true;
+}
+
+int SysOpen(const char *path, int flags, mode_t mode, const char *what) {
+    if (Refused(what))
+        return -1;
     int fd;
     do {
         fd = ::open(path, flags | O_CLOEXEC, mode);
@@ -44,10 +39,133 @@ int OpenRetry(const char *path, int flags, mode_t mode = 0) {
     return fd;
 }
 
+bool SysClose(int fd, const char *what) {
+    if (Refused(what)) {
+        ::close(fd); // the descriptor is gone either way, as after a real failure
+        errno = EIO;
+        return false;
+    }
+    return ::close(fd) == 0;
+}
+
+bool SysStat(const char *path, struct stat *st) {
+    return !Refused("stat") && ::stat(path, st) == 0;
+}
+
+bool SysLstat(const char *path, struct stat *st) {
+    return !Refused("lstat") && ::lstat(path, st) == 0;
+}
+
+bool SysFstat(int fd, struct stat *st) {
+    return !Refused("fstat") && ::fstat(fd, st) == 0;
+}
+
+ssize_t SysRead(int fd, void *buffer, size_t size) {
+    if (Refused("read"))
+        return -1;
+    return ::read(fd, buffer, size);
+}
+
+ssize_t SysPread(int fd, void *buffer, size_t size, off_t at) {
+    if (Refused("pread"))
+        return -1;
+    return ::pread(fd, buffer, size, at);
+}
+
+// Set by a refused write that put in part of its data: the write after it,
+// made for the rest, finds no room.
+bool diskFilled = false;
+
+ssize_t SysWrite(int fd, const void *data, size_t size) {
+    if (Refused("write", ENOSPC)) {
+        if (size < 2)
+            return -1;
+        // As a disk that fills up during a write: part of the data goes in.
+        diskFilled = true;
+        return ::write(fd, data, size / 2);
+    }
+    if (diskFilled) {
+        diskFilled = false;
+        errno = ENOSPC;
+        return -1;
+    }
+    return ::write(fd, data, size);
+}
+
+bool SysFsync(int fd, const char *what) {
+    if (Refused(what))
+        return false;
+    int r;
+    do {
+        r = ::fsync(fd);
+    } while (r < 0 && errno == EINTR);
+    return r == 0;
+}
+
+bool SysFchmod(int fd, mode_t mode) {
+    return !Refused("fchmod") && ::fchmod(fd, mode) == 0;
+}
+
+bool SysFchown(int fd, uid_t uid, gid_t gid) {
+    return !Refused("fchown") && ::fchown(fd, uid, gid) == 0;
+}
+
+bool SysFtruncate(int fd, off_t size) {
+    return !Refused("ftruncate") && ::ftruncate(fd, size) == 0;
+}
+
+bool SysRename(const char *from, const char *to) {
+    return !Refused("rename") && ::rename(from, to) == 0;
+}
+
+bool SysUnlink(const char *path, const char *what) {
+    return !Refused(what) && ::unlink(path) == 0;
+}
+
+int SysMkostemp(char *pattern) {
+    if (Refused("mkostemp"))
+        return -1;
+    return ::mkostemp(pattern, O_CLOEXEC);
+}
+
+bool SysRealpath(const char *path, char *resolved) {
+    return !Refused("realpath") && ::realpath(path, resolved) != nullptr;
+}
+
+// --- Helpers -------------------------------------------------------------------
+
+// Closes a descriptor on every way out of a function.
+class Fd {
+  public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0)
+            SysClose(fd_, "close");
+    }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Closes now and reports whether the close went well (a delayed write
+    // error can surface here).
+    bool close(const char *what = "close") {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd < 0 || SysClose(fd, what);
+    }
+
+  private:
+    int fd_;
+};
+
+int OpenFile(const QString &path, int flags, mode_t mode, const char *what) {
+    return SysOpen(QFile::encodeName(path).constData(), flags, mode, what);
+}
+
 // Writes every byte, going on after partial writes and interruptions.
 bool WriteAll(int fd, const char *data, qsizetype size) {
     while (size > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
+        const ssize_t n = SysWrite(fd, data, static_cast<size_t>(size));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -61,14 +179,6 @@ bool WriteAll(int fd, const char *data, qsizetype size) {
         size -= n;
     }
     return true;
-}
-
-bool Sync(int fd) {
-    int r;
-    do {
-        r = ::fsync(fd);
-    } while (r < 0 && errno == EINTR);
-    return r == 0;
 }
 
 // The permission bits a newly created file gets: 0666 less the umask.
@@ -87,28 +197,46 @@ QByteArray FolderOf(const QByteArray &path) {
     return path.left(slash);
 }
 
-void SyncFolder(const QByteArray &folder) {
-    Fd dir(OpenRetry(folder.constData(), O_RDONLY | O_DIRECTORY));
-    if (dir.valid())
-        Sync(dir.get()); // best effort: some file systems refuse it
+// Flushes the folder, so that a rename in it survives a crash. A folder that
+// cannot be opened for reading, or a file system that cannot flush folders,
+// leaves no way to do it and is no failure; any other error is.
+bool SyncFolder(const QByteArray &folder) {
+    Fd dir(SysOpen(folder.constData(), O_RDONLY | O_DIRECTORY, 0, "open folder"));
+    if (!dir.valid())
+        return errno == EACCES || errno == EPERM;
+    if (SysFsync(dir.get(), "fsync folder"))
+        return true;
+    const int error = errno;
+    if (error == EINVAL || error == ENOTSUP)
+        return true;
+    dir.close();
+    errno = error;
+    return false;
 }
 
 // The file that a write should replace: a symbolic link is followed, so that
-// the link stays and the file it names gets the new content.
+// the link stays and the file it names gets the new content. A name that
+// cannot be looked at throws: guessing could replace the link itself.
 QByteArray WriteTarget(const QString &path) {
     QByteArray target = QFile::encodeName(path);
     struct stat st;
-    if (::lstat(target.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (!SysLstat(target.constData(), &st)) {
+        if (errno != ENOENT)
+            throw AppError(FileErrorText(errno));
+        return target;
+    }
+    if (S_ISLNK(st.st_mode)) {
         char resolved[PATH_MAX];
-        if (::realpath(target.constData(), resolved))
+        if (SysRealpath(target.constData(), resolved))
             target = QByteArray(resolved);
+        else if (errno != ENOENT)
+            throw AppError(FileErrorText(errno));
+        // A link to nothing: the link's own name is replaced.
     }
     return target;
 }
 
-} // namespace
-
-static FileStamp StampFromStat(const struct stat &st) {
+FileStamp StampFromStat(const struct stat &st) {
     FileStamp s;
     s.exists = true;
     s.device = st.st_dev;
@@ -118,16 +246,71 @@ static FileStamp StampFromStat(const struct stat &st) {
     return s;
 }
 
+AppError CannotOpen(const QString &path) {
+    return AppError(QStringLiteral("ファイル ") + path + QStringLiteral(" は開けません"));
+}
+
+// Reads everything from a descriptor open on path.
+QByteArray ReadAll(const Fd &fd, const QString &path, FileStamp *stamp) {
+    struct stat st;
+    // Only a plain file has an end: a device such as /dev/zero would be read
+    // until memory runs out.
+    if (!SysFstat(fd.get(), &st) || !S_ISREG(st.st_mode))
+        throw CannotOpen(path);
+
+    QByteArray data;
+    qsizetype used = 0;
+    // The size is a hint only: the file may grow or shrink while it is read.
+    qsizetype capacity = st.st_size > 0 ? static_cast<qsizetype>(st.st_size) + 1 : 4096;
+    data.resize(capacity);
+    for (;;) {
+        if (used == data.size())
+            data.resize(data.size() * 2);
+        const ssize_t n =
+            SysRead(fd.get(), data.data() + used, static_cast<size_t>(data.size() - used));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw CannotOpen(path);
+        }
+        if (n == 0)
+            break;
+        used += n;
+    }
+    data.truncate(used);
+    if (stamp)
+        *stamp = StampFromStat(st);
+    return data;
+}
+
+} // namespace
+
 FileStamp StampOf(const QString &path) {
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    if (!SysStat(QFile::encodeName(path).constData(), &st))
         return {};
     return StampFromStat(st);
 }
 
 bool FileExists(const QString &path) {
     struct stat st;
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISDIR(st.st_mode);
+    return SysStat(QFile::encodeName(path).constData(), &st) && !S_ISDIR(st.st_mode);
+}
+
+bool FileIsPresent(const QString &path) {
+    struct stat st;
+    if (SysStat(QFile::encodeName(path).constData(), &st))
+        return !S_ISDIR(st.st_mode);
+    if (errno == ENOENT || errno == ENOTDIR)
+        return false;
+    throw AppError(FileErrorText(errno));
+}
+
+bool SameFile(const QString &a, const QString &b) {
+    struct stat sa, sb;
+    return SysStat(QFile::encodeName(a).constData(), &sa) &&
+           SysStat(QFile::encodeName(b).constData(), &sb) && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
 }
 
 QString FileErrorText(int errnoValue) {
@@ -157,45 +340,29 @@ QString FileErrorText(int errnoValue) {
 }
 
 QByteArray ReadWholeFile(const QString &path, FileStamp *stamp) {
-    const auto cannotOpen = [&path] {
-        return AppError(QStringLiteral("ファイル ") + path + QStringLiteral(" は開けません"));
-    };
-    Fd fd(OpenRetry(QFile::encodeName(path).constData(), O_RDONLY));
+    Fd fd(OpenFile(path, O_RDONLY, 0, "open"));
     if (!fd.valid())
-        throw cannotOpen();
-    struct stat st;
-    if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode))
-        throw cannotOpen();
+        throw CannotOpen(path);
+    return ReadAll(fd, path, stamp);
+}
 
-    QByteArray data;
-    qsizetype used = 0;
-    // The size is a hint only: the file may grow or shrink while it is read.
-    qsizetype capacity = st.st_size > 0 ? static_cast<qsizetype>(st.st_size) + 1 : 4096;
-    data.resize(capacity);
-    for (;;) {
-        if (used == data.size())
-            data.resize(data.size() * 2);
-        const ssize_t n =
-            ::read(fd.get(), data.data() + used, static_cast<size_t>(data.size() - used));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw cannotOpen();
-        }
-        if (n == 0)
-            break;
-        used += n;
+std::optional<QByteArray> ReadFileIfPresent(const QString &path) {
+    Fd fd(OpenFile(path, O_RDONLY, 0, "open"));
+    if (!fd.valid()) {
+        if (errno == ENOENT)
+            return std::nullopt;
+        throw CannotOpen(path);
     }
-    data.truncate(used);
-    if (stamp)
-        *stamp = StampFromStat(st);
-    return data;
+    return ReadAll(fd, path, nullptr);
 }
 
 bool WriteFileAtomic(const QString &path, const QByteArray &data, FileStamp *written) {
     const QByteArray target = WriteTarget(path);
     struct stat old;
-    const bool exists = ::stat(target.constData(), &old) == 0;
+    const bool exists = SysStat(target.constData(), &old);
+    // Not knowing whether there is an old file would lose its permissions.
+    if (!exists && errno != ENOENT)
+        throw AppError(FileErrorText(errno));
     // A folder under the name cannot become the file.
     if (exists && S_ISDIR(old.st_mode))
         throw AppError(FileErrorText(EISDIR));
@@ -209,71 +376,80 @@ bool WriteFileAtomic(const QString &path, const QByteArray &data, FileStamp *wri
         temp += '/';
     temp += '.' + base + QByteArrayLiteral(".XXXXXX");
 
-    Fd fd(::mkostemp(temp.data(), O_CLOEXEC));
+    Fd fd(SysMkostemp(temp.data()));
     if (!fd.valid())
         throw AppError(FileErrorText(errno));
 
     const mode_t mode = exists ? (old.st_mode & 07777) : NewFileMode();
-    bool ok = ::fchmod(fd.get(), mode) == 0;
+    bool ok = SysFchmod(fd.get(), mode);
     if (ok && exists && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
-        if (::fchown(fd.get(), old.st_uid, old.st_gid) != 0) {
+        if (!SysFchown(fd.get(), old.st_uid, old.st_gid)) {
             // Keeping the owner is best effort: a plain user cannot give a
             // file away, and the content matters more than its owner.
         }
     }
     ok = ok && WriteAll(fd.get(), data.constData(), data.size());
-    ok = ok && Sync(fd.get());
-    struct stat mine;
-    if (ok && written && ::fstat(fd.get(), &mine) == 0)
-        *written = StampFromStat(mine); // renaming keeps all of it
-    ok = fd.close() && ok;
-    ok = ok && ::rename(temp.constData(), target.constData()) == 0;
+    ok = ok && SysFsync(fd.get(), "fsync");
+    if (ok && written) {
+        struct stat mine;
+        ok = SysFstat(fd.get(), &mine); // the caller needs the stamp to go on
+        if (ok)
+            *written = StampFromStat(mine); // renaming keeps all of it
+    }
+    ok = fd.close("close temporary") && ok;
+    ok = ok && SysRename(temp.constData(), target.constData());
     if (!ok) {
         const int saved = errno;
-        ::unlink(temp.constData());
+        SysUnlink(temp.constData(), "unlink temporary");
         errno = saved;
         return false;
     }
-    SyncFolder(folder);
-    return true;
+    return SyncFolder(folder);
 }
 
 bool AppendToFile(const QString &path, const QByteArray &data) {
-    Fd fd(OpenRetry(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT, 0666));
+    Fd fd(OpenFile(path, O_WRONLY | O_APPEND | O_CREAT, 0666, "open"));
     if (!fd.valid())
         throw AppError(FileErrorText(errno));
     struct stat st;
-    if (::fstat(fd.get(), &st) != 0)
+    if (!SysFstat(fd.get(), &st))
         return false;
-    if (WriteAll(fd.get(), data.constData(), data.size()) && Sync(fd.get()) && fd.close())
+    if (WriteAll(fd.get(), data.constData(), data.size()) && SysFsync(fd.get(), "fsync")) {
+        // The data is on disk: a close that fails now cannot take it back,
+        // and calling the append failed would have the same memo saved twice.
+        fd.close();
         return true;
+    }
     // Take back a partly written piece, so the file does not end in half a
     // record.
-    if (fd.valid() && S_ISREG(st.st_mode) && ::ftruncate(fd.get(), st.st_size) == 0)
-        Sync(fd.get());
+    const int saved = errno;
+    if (S_ISREG(st.st_mode) && SysFtruncate(fd.get(), st.st_size))
+        SysFsync(fd.get(), "fsync");
+    errno = saved;
     return false;
 }
 
 bool CreateEmptyFile(const QString &path) {
-    Fd fd(OpenRetry(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0666));
-    return fd.valid() && fd.close();
+    Fd fd(OpenFile(path, O_WRONLY | O_CREAT | O_EXCL, 0666, "open"));
+    // Nothing is written, so a failing close loses nothing.
+    return fd.valid();
 }
 
 bool DeleteFile(const QString &path) {
-    return ::unlink(QFile::encodeName(path).constData()) == 0;
+    return SysUnlink(QFile::encodeName(path).constData(), "unlink");
 }
 
 int LastByteOfFile(const QString &path) {
-    Fd fd(OpenRetry(QFile::encodeName(path).constData(), O_RDONLY));
+    Fd fd(OpenFile(path, O_RDONLY, 0, "open"));
     if (!fd.valid())
         return -1;
     struct stat st;
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0)
+    if (!SysFstat(fd.get(), &st) || !S_ISREG(st.st_mode) || st.st_size <= 0)
         return -1;
     unsigned char b;
     ssize_t n;
     do {
-        n = ::pread(fd.get(), &b, 1, st.st_size - 1);
+        n = SysPread(fd.get(), &b, 1, st.st_size - 1);
     } while (n < 0 && errno == EINTR);
     return n == 1 ? b : -1;
 }
@@ -285,3 +461,28 @@ bool CopyFileAtomic(const QString &from, const QString &to) {
         return false;
     }
 }
+
+namespace FileFaults {
+
+void FailAt(long n) {
+    failAt = n > 0 ? n : 0;
+    failedCall = nullptr;
+    diskFilled = false;
+}
+
+long Calls() {
+    return callsMade;
+}
+
+void Reset() {
+    callsMade = 0;
+    failAt = 0;
+    failedCall = nullptr;
+    diskFilled = false;
+}
+
+const char *Failed() {
+    return failedCall;
+}
+
+} // namespace FileFaults

@@ -6,8 +6,18 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
 
+// False when there is no such file, and also when the system cannot tell
+// (callers that would create or overwrite on false must not trust it alone).
 bool FileExists(const QString &path);
+
+// Whether there is a file of the name, for a decision that must not guess:
+// throws the file error when the system cannot tell.
+bool FileIsPresent(const QString &path);
+
+// True when both names lead to one existing file.
+bool SameFile(const QString &a, const QString &b);
 
 // What tells whether a file is still the one seen before: its identity
 // (device and inode, which an atomic replace changes), size and modification
@@ -31,19 +41,34 @@ QString FileErrorText(int errnoValue);
 // When stamp is given it receives the stamp of the file as read.
 QByteArray ReadWholeFile(const QString &path, FileStamp *stamp = nullptr);
 
+// The whole file, or nullopt when there is no file of the name. A file that
+// is there (or may be) but cannot be read throws as ReadWholeFile does: a
+// read error is never taken for a missing file.
+std::optional<QByteArray> ReadFileIfPresent(const QString &path);
+
 // Replaces the file's content atomically: a temporary file in the same
 // folder, flushed to disk, renamed over the old one, the folder flushed.
-// The old file's permissions are kept. Throws the file error when the
-// temporary file cannot be created; returns false when writing, flushing or
-// renaming fails (the old content is then whole and the temporary removed).
+// The old file's permissions are kept. Throws the file error when the old
+// file cannot be looked at or the temporary file cannot be created; returns
+// false when writing, flushing or renaming fails (the old content is then
+// whole and the temporary removed). It also returns false, with the new
+// content already in place, when the folder cannot be flushed after the
+// rename: the new name is then not known to survive a crash (which would
+// bring back the old content, whole), and a save must not be confirmed that
+// may not be on disk. A file system that cannot flush folders at all, or a
+// folder that cannot be opened for reading, gives no way to ask: the flushed
+// file is then enough.
 // When written is given it receives the stamp of the new file.
 bool WriteFileAtomic(const QString &path, const QByteArray &data, FileStamp *written = nullptr);
 
 // Appends to the file, creating it when missing. Throws the file error when
-// it cannot be opened; returns false when writing or flushing fails.
+// it cannot be opened; returns false when writing or flushing fails, after
+// cutting the file back to its old end. Once the data is flushed the append
+// counts as done, whatever the close says.
 bool AppendToFile(const QString &path, const QByteArray &data);
 
-// Creates the file empty, or empties it. Returns false on failure.
+// Creates a new empty file. Returns false on failure, also when a file of the
+// name is there already: an existing file is never emptied.
 bool CreateEmptyFile(const QString &path);
 
 // Deletes the file. Returns false on failure (a missing file included).
@@ -56,3 +81,19 @@ int LastByteOfFile(const QString &path);
 // so a failed copy never leaves half a file under the new name. Returns false
 // on any failure.
 bool CopyFileAtomic(const QString &from, const QString &to);
+
+// A test's handle on this layer: every system call it makes on a file or
+// folder is counted, and the n-th can be made to fail as if the system had
+// refused it: EIO, or for a write the disk filling up (half of the data goes
+// in, and the write made for the rest fails with ENOSPC). Unused, it costs a
+// count and a compare per call.
+namespace FileFaults {
+// Plans the failure of the n-th call counted from the last Reset; 0: none.
+void FailAt(long n);
+// The calls counted since the last Reset.
+long Calls();
+// Counts from 0 again, with no failure planned.
+void Reset();
+// The call that was made to fail ("fsync", "rename", ...), or null.
+const char *Failed();
+} // namespace FileFaults

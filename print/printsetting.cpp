@@ -303,10 +303,12 @@ void TForm2::Button1Click() {
         Button1->setFocus(Qt::MouseFocusReason);
     SpinEdit1->CheckRange();
 
-    const QString ini = TForm1::SettingsFileName();
-    Ini::WriteInteger(ini, "Print", "PrintFontSize", SpinEdit1->Value());
-    Ini::WriteInteger(ini, "Print", "PrintKankaku", ComboBox1->currentIndex() + 11);
-    Ini::WriteInteger(ini, "Print", "OnlyHeadLine", CheckBox1->isChecked() ? 1 : 0);
+    // The three settings go into the file together or not at all.
+    Ini::Changes ini(TForm1::SettingsFileName());
+    ini.WriteInteger("Print", "PrintFontSize", SpinEdit1->Value());
+    ini.WriteInteger("Print", "PrintKankaku", ComboBox1->currentIndex() + 11);
+    ini.WriteInteger("Print", "OnlyHeadLine", CheckBox1->isChecked() ? 1 : 0);
+    ini.Save();
     hide();
 }
 

@@ -122,19 +122,21 @@ SectionRange FindSection(const QByteArray &data, const std::vector<Line> &lines,
     return range;
 }
 
-// The file's bytes for a write: a missing file is an empty one.
-QByteArray ContentForWrite(const QString &path) {
-    if (!FileExists(path))
-        return {};
-    return ReadWholeFile(path);
-}
-
 bool HoldsLineEnd(const QByteArray &s) {
     return s.contains('\r') || s.contains('\n') || s.contains('\0');
 }
 
 [[noreturn]] void WriteRefused(const QString &path) {
     throw AppError(path + QStringLiteral(" に書き込めません"));
+}
+
+// A line end inside a name or value would split the line and could plant
+// other keys in the file: such a write is refused, the file untouched.
+void CheckStorable(const QString &path, const QByteArray &section, const QByteArray &key,
+                   const QByteArray &value) {
+    if (HoldsLineEnd(section) || HoldsLineEnd(key) || HoldsLineEnd(value) ||
+        section.contains(']') || key.contains('='))
+        WriteRefused(path);
 }
 
 void Store(const QString &path, const QByteArray &data) {
@@ -150,16 +152,9 @@ void Store(const QString &path, const QByteArray &data) {
 
 } // namespace
 
-QByteArray ReadString(const QString &path, const QByteArray &section, const QByteArray &key,
-                      const QByteArray &def) {
-    QByteArray data;
-    try {
-        if (!FileExists(path))
-            return def;
-        data = ReadWholeFile(path);
-    } catch (const AppError &) {
-        return def; // reading never fails: an unreadable file reads as missing
-    }
+// The value of key in section of the file's text, as ReadString gives it.
+static QByteArray ValueIn(const QByteArray &data, const QByteArray &section, const QByteArray &key,
+                          const QByteArray &def) {
     const std::vector<Line> lines = LinesOf(data);
     const SectionRange range = FindSection(data, lines, section);
     if (range.header < 0)
@@ -174,6 +169,19 @@ QByteArray ReadString(const QString &path, const QByteArray &section, const QByt
     return def;
 }
 
+QByteArray ReadString(const QString &path, const QByteArray &section, const QByteArray &key,
+                      const QByteArray &def) {
+    QByteArray data;
+    try {
+        if (!FileExists(path))
+            return def;
+        data = ReadWholeFile(path);
+    } catch (const AppError &) {
+        return def; // reading never fails: an unreadable file reads as missing
+    }
+    return ValueIn(data, section, key, def);
+}
+
 std::optional<qint32> ConvertInteger(const QByteArray &text) {
     if (text.size() > 2 && (text.startsWith("0x") || text.startsWith("0X")))
         return ParseInteger('$' + text.mid(2));
@@ -185,20 +193,9 @@ qint32 ReadInteger(const QString &path, const QByteArray &section, const QByteAr
     return ConvertInteger(ReadString(path, section, key, QByteArray())).value_or(def);
 }
 
-void WriteString(const QString &path, const QByteArray &section, const QByteArray &key,
-                 const QByteArray &value) {
-    // A line end inside a name or value would split the line and could plant
-    // other keys in the file: such a write is refused, the file untouched.
-    if (HoldsLineEnd(section) || HoldsLineEnd(key) || HoldsLineEnd(value) ||
-        section.contains(']') || key.contains('='))
-        WriteRefused(path);
-
-    QByteArray data;
-    try {
-        data = ContentForWrite(path);
-    } catch (const AppError &) {
-        WriteRefused(path);
-    }
+// The file's text with key = value written into section.
+static QByteArray WithValue(const QByteArray &data, const QByteArray &section,
+                            const QByteArray &key, const QByteArray &value) {
     const QByteArray entry = key + '=' + value + "\r\n";
     const std::vector<Line> lines = LinesOf(data);
     const SectionRange range = FindSection(data, lines, section);
@@ -210,8 +207,7 @@ void WriteString(const QString &path, const QByteArray &section, const QByteArra
         if (!out.isEmpty() && !out.endsWith('\r') && !out.endsWith('\n'))
             out += "\r\n";
         out += '[' + section + "]\r\n" + entry;
-        Store(path, out);
-        return;
+        return out;
     }
 
     // The key's line in the section, or the line after which it goes: the
@@ -241,7 +237,16 @@ void WriteString(const QString &path, const QByteArray &section, const QByteArra
         out += entry;
         out.append(data.constData() + line.next, data.size() - line.next);
     }
-    Store(path, out);
+    return out;
+}
+
+void WriteString(const QString &path, const QByteArray &section, const QByteArray &key,
+                 const QByteArray &value) {
+    // A refused name or value is refused before the file is read.
+    CheckStorable(path, section, key, value);
+    Changes changes(path);
+    changes.WriteString(section, key, value);
+    changes.Save();
 }
 
 void WriteInteger(const QString &path, const QByteArray &section, const QByteArray &key,
@@ -249,15 +254,8 @@ void WriteInteger(const QString &path, const QByteArray &section, const QByteArr
     WriteString(path, section, key, QByteArray::number(value));
 }
 
-void EraseSection(const QString &path, const QByteArray &section) {
-    if (!FileExists(path))
-        return;
-    QByteArray data;
-    try {
-        data = ReadWholeFile(path);
-    } catch (const AppError &) {
-        WriteRefused(path);
-    }
+// The file's text without any section of the name; nullopt when it has none.
+static std::optional<QByteArray> WithoutSection(const QByteArray &data, const QByteArray &section) {
     const std::vector<Line> lines = LinesOf(data);
     // Every section of the name goes, should the file hold it twice.
     QByteArray out;
@@ -273,9 +271,57 @@ void EraseSection(const QString &path, const QByteArray &section) {
         found = true;
     }
     if (!found)
-        return;
+        return std::nullopt;
     out.append(data.constData() + copied, data.size() - copied);
-    Store(path, out);
+    return out;
+}
+
+void EraseSection(const QString &path, const QByteArray &section) {
+    Changes changes(path);
+    changes.EraseSection(section);
+    changes.Save();
+}
+
+Changes::Changes(const QString &path) : path_(path) {
+    try {
+        data_ = ReadFileIfPresent(path).value_or(QByteArray());
+    } catch (const AppError &) {
+        WriteRefused(path);
+    }
+}
+
+QByteArray Changes::ReadString(const QByteArray &section, const QByteArray &key,
+                               const QByteArray &def) const {
+    return ValueIn(data_, section, key, def);
+}
+
+qint32 Changes::ReadInteger(const QByteArray &section, const QByteArray &key, qint32 def) const {
+    return ConvertInteger(ReadString(section, key, QByteArray())).value_or(def);
+}
+
+void Changes::WriteString(const QByteArray &section, const QByteArray &key,
+                          const QByteArray &value) {
+    CheckStorable(path_, section, key, value);
+    data_ = WithValue(data_, section, key, value);
+    changed_ = true;
+}
+
+void Changes::WriteInteger(const QByteArray &section, const QByteArray &key, qint32 value) {
+    WriteString(section, key, QByteArray::number(value));
+}
+
+void Changes::EraseSection(const QByteArray &section) {
+    if (std::optional<QByteArray> out = WithoutSection(data_, section)) {
+        data_ = std::move(*out);
+        changed_ = true;
+    }
+}
+
+void Changes::Save() {
+    if (!changed_)
+        return;
+    Store(path_, data_);
+    changed_ = false;
 }
 
 } // namespace Ini

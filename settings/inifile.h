@@ -27,6 +27,34 @@ void WriteInteger(const QString &path, const QByteArray &section, const QByteArr
 // Removes the section and its keys; no error when it is not there.
 void EraseSection(const QString &path, const QByteArray &section);
 
+// Several changes to the settings file made as one: the file is read once,
+// the changes are made to its text, and Save replaces the file in one atomic
+// write, so that the file holds either none of them or all. Reads through it
+// see the changes made so far. The file's text after Save is the same as
+// after the same calls made one by one on the file.
+class Changes {
+  public:
+    // Reads the file; a missing one reads as empty. Throws "%s に書き込めません"
+    // when it is there but cannot be read: a change is never made to a
+    // file taken for empty by mistake.
+    explicit Changes(const QString &path);
+    QByteArray ReadString(const QByteArray &section, const QByteArray &key,
+                          const QByteArray &def) const;
+    qint32 ReadInteger(const QByteArray &section, const QByteArray &key, qint32 def) const;
+    // Throw "%s に書き込めません" for a name or value the file cannot hold.
+    void WriteString(const QByteArray &section, const QByteArray &key, const QByteArray &value);
+    void WriteInteger(const QByteArray &section, const QByteArray &key, qint32 value);
+    void EraseSection(const QByteArray &section);
+    // Writes the file when a write or an erase was made; throws
+    // "%s に書き込めません" when it cannot, the file then as it was.
+    void Save();
+
+  private:
+    QString path_;
+    QByteArray data_;
+    bool changed_ = false;
+};
+
 // The conversion of ReadInteger on a value already read.
 std::optional<qint32> ConvertInteger(const QByteArray &text);
 

@@ -10,7 +10,6 @@
 #include "ui/Quorvelmain.h"
 
 #include <QAction>
-#include <QFileInfo>
 #include <QMenu>
 
 namespace {
@@ -40,12 +39,6 @@ bool StorablePath(const QString &path) {
     return false;
 }
 
-// True when both names lead to one existing file.
-bool SameFile(const QString &a, const QString &b) {
-    const QString ca = QFileInfo(a).canonicalFilePath();
-    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
-}
-
 RecentSlots ReadRecentSlots(const QString &ini) {
     RecentSlots values;
     for (int i = 0; i < RecentSlotCount; ++i)
@@ -56,12 +49,18 @@ RecentSlots ReadRecentSlots(const QString &ini) {
 } // namespace
 
 void TForm1::UpdateRecentFiles() {
-    const QString ini = SettingsFileName();
-    const RecentSlots read = ReadRecentSlots(ini);
-    Ini::EraseSection(ini, RecentSection);
+    // The list is read, erased and written again in one replace of the
+    // settings file: a failure on the way leaves every entry where it was.
+    Ini::Changes ini(SettingsFileName());
+    RecentSlots read;
+    for (int i = 0; i < RecentSlotCount; ++i)
+        read[i] = ini.ReadString(RecentSection, RecentKey(i), QByteArray());
+    ini.EraseSection(RecentSection);
 
     const std::optional<QByteArray> path = EncodeCp932(ListFileName);
-    const bool exists = path && FileExists(ListFileName);
+    // A file the system cannot look at is not taken for a missing one: that
+    // would drop it from the list.
+    const bool exists = path && FileIsPresent(ListFileName);
     const RecentUpdate update = UpdateRecentSlots(read, path.value_or(QByteArray()), exists);
 
     if (!update.added) {
@@ -73,13 +72,15 @@ void TForm1::UpdateRecentFiles() {
             any = any || !slot.isEmpty();
         if (any)
             for (int i = 0; i < RecentSlotCount; ++i)
-                Ini::WriteString(ini, RecentSection, RecentKey(i), update.values[i]);
+                ini.WriteString(RecentSection, RecentKey(i), update.values[i]);
+        ini.Save();
         // The menu keeps the entries it shows.
         return;
     }
 
     for (int i = 0; i < RecentSlotCount; ++i)
-        Ini::WriteString(ini, RecentSection, RecentKey(i), update.values[i]);
+        ini.WriteString(RecentSection, RecentKey(i), update.values[i]);
+    ini.Save();
     BuildRecentMenu();
 }
 

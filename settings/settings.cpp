@@ -1,5 +1,6 @@
 // The two start-up options of the Settings menu. The stored value decides a
 // click, not the check mark; a click never changes the caption.
+#include "platform/apperror.h"
 #include "settings/inifile.h"
 #include "ui/Quorvelmain.h"
 
@@ -8,14 +9,21 @@
 namespace {
 
 void Toggle(QAction *item, const QByteArray &key) {
-    const QString ini = TForm1::SettingsFileName();
-    if (Ini::ReadInteger(ini, "Setting", key, 0) == 1) {
-        Ini::WriteInteger(ini, "Setting", key, 0);
-        item->setChecked(false);
-    } else {
-        Ini::WriteInteger(ini, "Setting", key, 1);
-        item->setChecked(true);
+    // Read and written through one reading of the file: a value that cannot
+    // be read is not taken for 0.
+    const QString path = TForm1::SettingsFileName();
+    Ini::Changes ini(path);
+    const bool on = ini.ReadInteger("Setting", key, 0) == 1;
+    ini.WriteInteger("Setting", key, on ? 0 : 1);
+    try {
+        ini.Save();
+    } catch (const AppError &) {
+        // The file may hold the new value already (only its flush to disk
+        // failed): the mark shows what the file holds.
+        item->setChecked(Ini::ReadInteger(path, "Setting", key, 0) == 1);
+        throw;
     }
+    item->setChecked(!on);
 }
 
 } // namespace

@@ -143,8 +143,14 @@ void TForm1::Button6Click() {
             return lines.at(dropped && i >= sel ? i + 1 : i);
         });
     errno = 0;
-    if (!WriteFileAtomic(path, text))
-        throw AppError(FileErrorText(errno != 0 ? errno : EIO));
+    if (!WriteFileAtomic(path, text)) {
+        const int error = errno != 0 ? errno : EIO;
+        // The file may hold the new text already (only its flush to disk
+        // failed): the page shows what it holds, so that no row stands for
+        // another entry at the next restore or purge.
+        TabSheet4Show();
+        throw AppError(FileErrorText(error));
+    }
     TabSheet4Show();
 }
 
@@ -153,8 +159,14 @@ void TForm1::N6Click() {
 }
 
 void TForm1::Button7Click() {
-    DeleteFile(TrashFileName(*this)); // a trash file that is already gone is fine
+    // A trash file that is already gone is fine, and a folder under its name
+    // is no trash file (the page says so); a trash file that could not be
+    // deleted is reported once the page shows what it still holds.
+    const bool gone = DeleteFile(TrashFileName(*this)) || errno == ENOENT || errno == EISDIR;
+    const int error = errno;
     TabSheet4Show();
+    if (!gone)
+        throw AppError(FileErrorText(error));
 }
 
 void TForm1::ListBox3DrawItem(QPainter *Canvas, int Index, const QRect &Rect, bool Selected) {
