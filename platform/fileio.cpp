@@ -6,9 +6,11 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -64,12 +66,6 @@ ssize_t SysRead(int fd, void *buffer, size_t size) {
     if (Refused("read"))
         return -1;
     return ::read(fd, buffer, size);
-}
-
-ssize_t SysPread(int fd, void *buffer, size_t size, off_t at) {
-    if (Refused("pread"))
-        return -1;
-    return ::pread(fd, buffer, size, at);
 }
 
 // Set by a refused write that put in part of its data: the write after it,
@@ -301,7 +297,8 @@ bool FileIsPresent(const QString &path) {
     struct stat st;
     if (SysStat(QFile::encodeName(path).constData(), &st))
         return !S_ISDIR(st.st_mode);
-    if (errno == ENOENT || errno == ENOTDIR)
+    // A name too long for the system names no file either.
+    if (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG)
         return false;
     throw AppError(FileErrorText(errno));
 }
@@ -439,19 +436,39 @@ bool DeleteFile(const QString &path) {
     return SysUnlink(QFile::encodeName(path).constData(), "unlink");
 }
 
-int LastByteOfFile(const QString &path) {
+TextEnd ScanTextEnd(const QString &path) {
     Fd fd(OpenFile(path, O_RDONLY, 0, "open"));
-    if (!fd.valid())
-        return -1;
+    if (!fd.valid()) {
+        if (errno == ENOENT)
+            return {};
+        throw CannotOpen(path);
+    }
     struct stat st;
-    if (!SysFstat(fd.get(), &st) || !S_ISREG(st.st_mode) || st.st_size <= 0)
-        return -1;
-    unsigned char b;
-    ssize_t n;
-    do {
-        n = SysPread(fd.get(), &b, 1, st.st_size - 1);
-    } while (n < 0 && errno == EINTR);
-    return n == 1 ? b : -1;
+    if (!SysFstat(fd.get(), &st))
+        throw CannotOpen(path);
+    if (!S_ISREG(st.st_mode))
+        return {};
+    // One buffer for every scan: the pages are touched once per run.
+    static std::vector<char> buffer(1 << 20);
+    TextEnd end;
+    for (;;) {
+        const ssize_t n = SysRead(fd.get(), buffer.data(), buffer.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw CannotOpen(path);
+        }
+        if (n == 0)
+            return end;
+        const auto *nul = static_cast<const char *>(std::memchr(buffer.data(), 0, size_t(n)));
+        const ssize_t used = nul ? nul - buffer.data() : n;
+        if (used > 0)
+            end.lastByte = static_cast<unsigned char>(buffer[size_t(used) - 1]);
+        if (nul) {
+            end.endsAtNul = true;
+            return end;
+        }
+    }
 }
 
 bool CopyFileAtomic(const QString &from, const QString &to) {

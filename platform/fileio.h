@@ -74,8 +74,17 @@ bool CreateEmptyFile(const QString &path);
 // Deletes the file. Returns false on failure (a missing file included).
 bool DeleteFile(const QString &path);
 
-// The last byte of the file, or -1 when it is empty, missing or unreadable.
-int LastByteOfFile(const QString &path);
+// How a list or trash file's text ends, for an append: whether a NUL byte
+// ends it early (what follows a NUL is never loaded), and the last byte of
+// the text before that (-1 when there is none). A missing file, or one that
+// is no plain file, reads as empty text. Throws "ファイル %s は開けません"
+// when the file is there but cannot be read. Reads through a small buffer:
+// no copy of the file is made.
+struct TextEnd {
+    bool endsAtNul = false;
+    int lastByte = -1;
+};
+TextEnd ScanTextEnd(const QString &path);
 
 // Copies a file over the target through a temporary file renamed into place,
 // so a failed copy never leaves half a file under the new name. Returns false

@@ -1,6 +1,7 @@
 // Writing, editing, ordering and colouring memos, and painting the title rows.
 #include "store/editing.h"
 
+#include "platform/apperror.h"
 #include "platform/cp932.h"
 #include "platform/fileio.h"
 #include "platform/platform.h"
@@ -56,13 +57,22 @@ std::optional<QByteArray> TextToSave(const QString &text, const QByteArray *know
 }
 
 bool AppendRecord(const QString &path, const QByteArray &record) {
+    // Loading stops at a NUL byte: a record appended after one would never
+    // show. In such a file the record goes in before the NUL, and what
+    // follows it is kept as it was.
+    // A file that is there but cannot be read is not appended to blindly:
+    // the error goes to the caller, and nothing is written.
+    const TextEnd end = ScanTextEnd(path);
     QByteArray data;
-    const int last = LastByteOfFile(path);
-    if (last >= 0 && last != '\r' && last != '\n')
-        data += CrLf;
+    if (end.lastByte >= 0 && end.lastByte != '\r' && end.lastByte != '\n')
+        data += CrLf; // the last record of a file edited elsewhere keeps its own line
     data += record;
     data += CrLf;
-    return AppendToFile(path, data);
+    if (!end.endsAtNul)
+        return AppendToFile(path, data);
+    const QByteArray old = ReadWholeFile(path);
+    const qsizetype nul = old.indexOf('\0');
+    return WriteFileAtomic(path, old.left(nul) + data + old.mid(nul));
 }
 
 NewMemoResult SaveNewMemo(TForm1 &f, const QByteArray *bytesShown) {

@@ -13,7 +13,8 @@ void TForm1::LoadList() {
     // are read, so that a big list is never held twice.
     ListBox1->titleModel()->clear();
     ListFileLoaded = FileStamp();
-    if (!FileExists(ListFileName)) {
+    ListFileTail.clear();
+    if (!FileIsPresent(ListFileName)) {
         // No title row may stand for a record that is no longer loaded.
         ListBox1->titleModel()->clear();
         BeepMessage(ListFileName + QString::fromUtf8("の読み込みに失敗しました。\r\n"
@@ -28,6 +29,7 @@ void TForm1::LoadList() {
         throw;
     }
     ListBox2 = SplitLines(data);
+    ListFileTail = HiddenTail(data);
     data.clear();
 
     ListBox1->titleModel()->setRecords(ListBox2);
@@ -50,6 +52,7 @@ void TForm1::CheckListFileUnchanged() {
 void TForm1::SaveListText(const QByteArray &Text) {
     CheckListFileUnchanged();
     // The file is replaced atomically: a failed write leaves the old content whole.
-    if (!WriteFileAtomic(ListFileName, Text, &ListFileLoaded))
+    const QByteArray &whole = ListFileTail.isEmpty() ? Text : Text + ListFileTail;
+    if (!WriteFileAtomic(ListFileName, whole, &ListFileLoaded))
         BeepMessage(QString::fromUtf8("ファイルへの保存時にエラーが発生しました。"));
 }

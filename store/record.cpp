@@ -259,3 +259,8 @@ QString ChangeFileExt(const QString &path, const QString &ext) {
     }
     return path + ext;
 }
+
+QByteArray HiddenTail(const QByteArray &data) {
+    const qsizetype nul = data.indexOf('\0');
+    return nul < 0 ? QByteArray() : data.mid(nul);
+}

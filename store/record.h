@@ -42,6 +42,11 @@ QByteArray MakeTitle(const QByteArray &record);
 // size, never their bytes as a C string).
 QList<QByteArray> SplitLines(const QByteArray &data);
 
+// The bytes from the first NUL on: loading never shows them, and a rewrite
+// puts them back after the records so that nothing is lost. Empty when the
+// data holds no NUL.
+QByteArray HiddenTail(const QByteArray &data);
+
 // Asks the system to back a big buffer that is about to be filled with large
 // memory pages. Filling a list-sized buffer is otherwise mostly page faults,
 // which are costly on virtual machines. Advice only: nothing changes where it

@@ -136,12 +136,14 @@ void TForm1::Button6Click() {
         BeepMessage(U("削除対象の記事を選択してください。"));
         return;
     }
-    const QList<QByteArray> lines = SplitLines(ReadWholeFile(path));
+    const QByteArray old = ReadWholeFile(path);
+    const QList<QByteArray> lines = SplitLines(old);
     const bool dropped = sel < lines.size();
     QByteArray text =
         JoinRecords(lines.size() - (dropped ? 1 : 0), [&](qsizetype i) -> const QByteArray & {
             return lines.at(dropped && i >= sel ? i + 1 : i);
         });
+    text += HiddenTail(old); // bytes from a NUL on are never shown, and kept
     errno = 0;
     if (!WriteFileAtomic(path, text)) {
         const int error = errno != 0 ? errno : EIO;

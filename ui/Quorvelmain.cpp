@@ -191,7 +191,8 @@ void TForm1::BuildLayout() {
     StatusBar1->setSizeGripEnabled(false);
     StatusBar1->setFixedHeight(19);
     // Light yellow: 6750207 in blue-green-red order.
-    StatusBar1->setStyleSheet(QStringLiteral("QStatusBar { background-color: rgb(255, 255, 102); }"));
+    StatusBar1->setStyleSheet(
+        QStringLiteral("QStatusBar { background-color: rgb(255, 255, 102); }"));
     statusPanel_ = new QLabel(StatusBar1);
     statusPanel_->setObjectName(QStringLiteral("StatusPanel"));
     statusPanel_->setTextFormat(Qt::PlainText);
@@ -392,15 +393,18 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::FormDestroy() {
-    const QString ini = SettingsFileName();
-    QString bad;
-    const std::optional<QByteArray> path = EncodeCp932(ListFileName, &bad);
-    if (path)
-        Ini::WriteString(ini, "File", "LastFileName", *path);
-    Ini::WriteInteger(ini, "Position", "Left", x());
-    Ini::WriteInteger(ini, "Position", "Top", y());
-    Ini::WriteInteger(ini, "Setting", "Save", CheckBox1->isChecked() ? 1 : 0);
-    if (Ini::ReadInteger(ini, "Setting", "Trash", 0) == 1)
+    // The four values go to the file in one replace: all of them or, when it
+    // fails, none and the error report.
+    Ini::Changes ini(SettingsFileName());
+    // A path that code page 932 cannot hold cannot be stored; the one stored
+    // before stays.
+    if (const std::optional<QByteArray> path = EncodeCp932(ListFileName))
+        ini.WriteString("File", "LastFileName", *path);
+    ini.WriteInteger("Position", "Left", x());
+    ini.WriteInteger("Position", "Top", y());
+    ini.WriteInteger("Setting", "Save", CheckBox1->isChecked() ? 1 : 0);
+    ini.Save();
+    if (ini.ReadInteger("Setting", "Trash", 0) == 1)
         Button7Click();
 }
 

@@ -70,6 +70,9 @@ class TForm1 : public QMainWindow {
     // written by this program): a rewrite from the raw list is made only
     // while the file on disk is still that one.
     FileStamp ListFileLoaded;
+    // The bytes of the list file from a NUL byte on: never loaded, and put
+    // back after the records by every rewrite.
+    QByteArray ListFileTail;
     // The colour the colour dialog opens with: the one chosen last in this run.
     TColor ColorDialog1Color = 0x00000000;
     // The background each row of the title list was last painted with.

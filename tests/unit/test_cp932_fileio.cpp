@@ -259,15 +259,23 @@ TEST_F(FileTest, AppendToFile) {
 TEST_F(FileTest, SmallFileOperations) {
     EXPECT_FALSE(FileExists(Path("list.lst")));
     EXPECT_FALSE(FileExists(dir_.path()));
-    EXPECT_EQ(LastByteOfFile(Path("list.lst")), -1);
+    const auto end = [this](const char *name) {
+        const TextEnd e = ScanTextEnd(Path(name));
+        return std::pair(e.endsAtNul, e.lastByte);
+    };
+    EXPECT_EQ(end("list.lst"), std::pair(false, -1));
 
     EXPECT_TRUE(CreateEmptyFile(Path("list.lst")));
     EXPECT_TRUE(FileExists(Path("list.lst")));
-    EXPECT_EQ(LastByteOfFile(Path("list.lst")), -1);
+    EXPECT_EQ(end("list.lst"), std::pair(false, -1));
     Put("list.lst", "abc\xFF");
-    EXPECT_EQ(LastByteOfFile(Path("list.lst")), 0xFF);
+    EXPECT_EQ(end("list.lst"), std::pair(false, 0xFF));
+    Put("list.lst", QByteArray("ab\0\r\nz", 6));
+    EXPECT_EQ(end("list.lst"), std::pair(true, int('b')));
+    Put("list.lst", QByteArray(3 << 20, 'x') + "\r\n");
+    EXPECT_EQ(end("list.lst"), std::pair(false, int('\n')));
     Put("list.lst", "abc\r\n");
-    EXPECT_EQ(LastByteOfFile(Path("list.lst")), '\n');
+    EXPECT_EQ(end("list.lst"), std::pair(false, int('\n')));
     EXPECT_FALSE(CreateEmptyFile(Path("list.lst"))) << "an existing file is never emptied";
     EXPECT_EQ(Get("list.lst"), B("abc\r\n"));
     EXPECT_FALSE(CreateEmptyFile(Path("nofolder/x.lst")));
