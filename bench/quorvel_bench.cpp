@@ -18,9 +18,8 @@
 //                                      the list, 2 for the trash)
 #include "bench/listgen.h"
 #include "platform/fileio.h"
-#include "platform/pagesurface.h"
-#include "platform/platform.h"
 #include "settings/inifile.h"
+#include "tests/unit/test_platform.h"
 #include "ui/Quorvelmain.h"
 #include "ui/program.h"
 #include "ui/widgets.h"
@@ -70,36 +69,6 @@ class ForwardingSurface : public PageSurface {
     PageSurface &to_;
 };
 
-// The desktop as the benchmarks script it: every message is recorded (a
-// measured command must show none), the colour dialog answers with a fixed
-// colour, the print dialog with a recording surface.
-class BenchPlatform : public Platform {
-  public:
-    explicit BenchPlatform(QString exe) : exe_(std::move(exe)) {}
-    QStringList events;
-    quint32 colour = 0x000000FF;
-    std::unique_ptr<RecordingSurface> recording;
-
-    void Beep() override { events << QStringLiteral("beep"); }
-    void ShowMessage(const QString &t) override { events << QStringLiteral("message ") + t; }
-    void ShowError(const QString &t) override { events << QStringLiteral("error ") + t; }
-    std::optional<QString> InputBox(const QString &, const QString &, int) override { return {}; }
-    std::optional<QString> OpenFileName(const QString &, const QString &) override { return {}; }
-    std::optional<QString> SaveFileName(const QString &, const QString &) override { return {}; }
-    std::optional<quint32> ChooseColor(quint32) override { return colour; }
-    std::unique_ptr<PageSurface> ChoosePrinter() override {
-        recording = std::make_unique<RecordingSurface>(600);
-        return std::make_unique<ForwardingSurface>(*recording);
-    }
-    QPoint CursorPos() override { return {-10000, -10000}; }
-    void StartViewer(const QString &) override {}
-    void OpenUrl(const QString &) override {}
-    QString ExecutablePath() override { return exe_; }
-
-  private:
-    QString exe_;
-};
-
 // Lets the window finish what the command left for the event loop (the
 // list's delayed layout, the repaint), as the user would wait for it.
 void Settle() {
@@ -117,7 +86,15 @@ struct Env {
             throw std::runtime_error("cannot write the generated lists");
         // Whole memos when printing.
         Ini::WriteInteger(Path("quorvel.ini"), "Print", "OnlyHeadLine", 0);
-        platform = std::make_unique<BenchPlatform>(Path("quorvel"));
+        // The desktop as the benchmarks script it: every message is recorded
+        // (a measured command must show none), the print dialog answers with
+        // a recording surface, the colour dialog with the colour queued for
+        // the command.
+        platform = std::make_unique<testing_support::TestPlatform>(Path("quorvel"));
+        platform->printer = [this] {
+            recording = std::make_unique<RecordingSurface>(600);
+            return std::make_unique<ForwardingSurface>(*recording);
+        };
         SetPlatform(platform.get());
         InitApplication();
         program = std::make_unique<QuorvelProgram>();
@@ -136,7 +113,9 @@ struct Env {
 
     int n;
     QTemporaryDir dir;
-    std::unique_ptr<BenchPlatform> platform;
+    quint32 colour = 0x000000FF;
+    std::unique_ptr<RecordingSurface> recording;
+    std::unique_ptr<testing_support::TestPlatform> platform;
     std::unique_ptr<QuorvelProgram> program;
 };
 
@@ -253,7 +232,8 @@ void Colour(benchmark::State &state, int n) {
         state, n,
         [](Env &e) {
             SelectMiddle(e);
-            e.platform->colour = e.platform->colour == 0x000000FF ? 0x0000FF00 : 0x000000FF;
+            e.colour = e.colour == 0x000000FF ? 0x0000FF00 : 0x000000FF;
+            e.platform->colours = {e.colour};
         },
         [](Env &e) { e.f().BgColorClick(); });
 }
@@ -296,11 +276,11 @@ void PrintMemos(benchmark::State &state, int n) {
         state, n,
         [](Env &e) {
             e.f().ActivatePage(0);
-            e.platform->recording.reset();
+            e.recording.reset();
         },
         [](Env &e) { e.f().PrintClick(); });
-    if (current && current->platform->recording)
-        state.counters["ops"] = double(current->platform->recording->ops().size());
+    if (current && current->recording)
+        state.counters["ops"] = double(current->recording->ops().size());
 }
 
 // Drags the list's scroll bar from the top to the bottom in even steps,
@@ -392,7 +372,7 @@ void PeakMemory(benchmark::State &state, int n) {
 
 int Child(int argc, char **argv, bool rss) {
     QApplication app(argc, argv);
-    BenchPlatform platform(
+    testing_support::TestPlatform platform(
         QDir(QString::fromLocal8Bit(argv[2])).filePath(QStringLiteral("quorvel")));
     SetPlatform(&platform);
     InitApplication();

@@ -6,6 +6,7 @@
 #include "print/print_unit.h"
 #include "settings/inifile.h"
 #include "ui/Quorvelmain.h"
+#include "ui/fonts.h"
 #include "ui/widgets.h"
 
 #include <QCheckBox>
@@ -29,15 +30,6 @@ constexpr int SpinMax = 30;
 
 QString U(const char *utf8) {
     return QString::fromUtf8(utf8);
-}
-
-// The dialog's proportional gothic, by its Windows names first.
-QFont DialogFont(int pixels, bool bold = false) {
-    QFont f;
-    f.setFamilies({U("ＭＳ Ｐゴシック"), U("MS PGothic"), U("IPAPGothic"), U("IPAGothic")});
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    return f;
 }
 
 void SetBackground(QWidget *w, const QColor &colour) {
@@ -215,12 +207,12 @@ void TForm2::BuildLayout() {
     setWindowTitle(U("印刷設定ダイアログ"));
     setFixedSize(211, 168);
     move(213, 103);
-    setFont(DialogFont(15));
+    setFont(ProportionalGothic(15));
     SetBackground(this, QColor(166, 202, 240)); // clSkyBlue
 
     Label2 = MakeLabel(this, "Label2", " リスト印刷の設定 ", 32, 8, 137, 16, Qt::yellow);
     Label2->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    Label2->setFont(DialogFont(16, true));
+    Label2->setFont(ProportionalGothic(16, true));
     QPalette red = Label2->palette();
     red.setColor(QPalette::WindowText, Qt::red);
     Label2->setPalette(red);
@@ -252,7 +244,7 @@ void TForm2::BuildLayout() {
     CheckBox1 = new QCheckBox(U("見出し（1行目だけ）を印刷"), this);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
     CheckBox1->setGeometry(24, 112, 169, 17);
-    CheckBox1->setFont(DialogFont(13));
+    CheckBox1->setFont(ProportionalGothic(13));
     CheckBox1->setChecked(true);
 
     Button1 = MakeButton(this, "Button1", "設定する", 16, 136);

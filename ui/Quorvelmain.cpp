@@ -5,6 +5,7 @@
 #include "platform/fileio.h"
 #include "platform/platform.h"
 #include "settings/inifile.h"
+#include "ui/fonts.h"
 #include "ui/widgets.h"
 
 #include <QAction>
@@ -28,23 +29,6 @@ const char *const N10Caption = " 終了時に「ゴミ箱」を空にする";
 
 QString U(const char *utf8) {
     return QString::fromUtf8(utf8);
-}
-
-// The window's gothic fonts, asked for by their Windows names first; the
-// IPA gothic fonts stand in where those are missing.
-QFont ProportionalGothic(int pixels, bool bold = false) {
-    QFont f;
-    f.setFamilies({U("ＭＳ Ｐゴシック"), U("MS PGothic"), U("IPAPGothic"), U("IPAGothic")});
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    return f;
-}
-
-QFont FixedGothic(int pixels) {
-    QFont f;
-    f.setFamilies({U("ＭＳ ゴシック"), U("MS Gothic"), U("IPAGothic")});
-    f.setPixelSize(pixels);
-    return f;
 }
 
 QPushButton *MakeButton(QWidget *parent, const char *name, const char *caption, int l, int t, int w,

@@ -1,4 +1,5 @@
 list(APPEND QV_APP_SOURCES
   ui/Quorvelmain.cpp
   ui/widgets.cpp
+  ui/fonts.cpp
   ui/program.cpp)

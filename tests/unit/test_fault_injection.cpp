@@ -6,11 +6,10 @@
 // must go on working.
 #include "platform/apperror.h"
 #include "platform/fileio.h"
-#include "platform/pagesurface.h"
-#include "platform/platform.h"
 #include "print/printsetting.h"
 #include "settings/inifile.h"
 #include "store/record.h"
+#include "test_platform.h"
 #include "ui/Quorvelmain.h"
 #include "ui/program.h"
 #include "ui/widgets.h"
@@ -31,49 +30,9 @@
 #include <string_view>
 #include <sys/stat.h>
 
+using namespace testing_support;
+
 namespace {
-
-QString U(const char *s) {
-    return QString::fromUtf8(s);
-}
-
-class FaultPlatform : public Platform {
-  public:
-    explicit FaultPlatform(QString exe) : exe_(std::move(exe)) {}
-    QStringList events;
-    std::optional<QString> input, openName, saveName;
-    std::optional<quint32> colour;
-
-    void Beep() override { events << QStringLiteral("beep"); }
-    void ShowMessage(const QString &t) override { events << QStringLiteral("message ") + t; }
-    void ShowError(const QString &t) override { events << QStringLiteral("error ") + t; }
-    std::optional<QString> InputBox(const QString &, const QString &, int) override {
-        return input;
-    }
-    std::optional<QString> OpenFileName(const QString &, const QString &) override {
-        return openName;
-    }
-    std::optional<QString> SaveFileName(const QString &, const QString &) override {
-        return saveName;
-    }
-    std::optional<quint32> ChooseColor(quint32) override { return colour; }
-    std::unique_ptr<PageSurface> ChoosePrinter() override { return nullptr; }
-    QPoint CursorPos() override { return {-10000, -10000}; }
-    void StartViewer(const QString &) override {}
-    void OpenUrl(const QString &) override {}
-    QString ExecutablePath() override { return exe_; }
-
-    // Whether the user was told anything: a message box or an error report.
-    bool Reported() const {
-        for (const QString &e : events)
-            if (e.startsWith(QStringLiteral("message ")) || e.startsWith(QStringLiteral("error ")))
-                return true;
-        return false;
-    }
-
-  private:
-    QString exe_;
-};
 
 // Every file of the program's folder, hidden ones included, by name.
 using Folder = QMap<QString, QByteArray>;
@@ -95,7 +54,7 @@ class Trial {
     explicit Trial(const QString &folder) : dir_(folder) {
         dir_.removeRecursively();
         EXPECT_TRUE(QDir().mkpath(folder));
-        platform_ = std::make_unique<FaultPlatform>(Path("quorvel"));
+        platform_ = std::make_unique<TestPlatform>(Path("quorvel"));
         SetPlatform(platform_.get());
         InitApplication();
     }
@@ -130,11 +89,11 @@ class Trial {
     void Stop() { program_.reset(); }
     bool Running() const { return program_ != nullptr; }
     TForm1 &Form() { return program_->form1(); }
-    FaultPlatform &Desk() { return *platform_; }
+    TestPlatform &Desk() { return *platform_; }
 
   private:
     QDir dir_;
-    std::unique_ptr<FaultPlatform> platform_;
+    std::unique_ptr<TestPlatform> platform_;
     std::unique_ptr<QuorvelProgram> program_;
 };
 
@@ -255,7 +214,7 @@ QList<Command> Commands() {
          [](Trial &r) {
              StartWith(r);
              SelectRow(r, 2);
-             r.Desk().colour = 0x0000FF00;
+             r.Desk().colours.push_back(0x0000FF00);
          },
          [](Trial &r) { r.Form().BgColor->trigger(); }},
         {"save_edit",
@@ -302,19 +261,19 @@ QList<Command> Commands() {
         {"new_list",
          [](Trial &r) {
              StartWith(r);
-             r.Desk().input = U("fresh");
+             r.Desk().inputs.push_back(U("fresh"));
          },
          [](Trial &r) { r.Form().New1->trigger(); }},
         {"save_as",
          [](Trial &r) {
              StartWith(r);
-             r.Desk().saveName = r.Path("copy.lst");
+             r.Desk().saves.push_back(r.Path("copy.lst"));
          },
          [](Trial &r) { r.Form().SaveAs1->trigger(); }},
         {"open",
          [](Trial &r) {
              StartWith(r);
-             r.Desk().openName = r.Path("other.lst");
+             r.Desk().opens.push_back(r.Path("other.lst"));
          },
          [](Trial &r) { r.Form().Fopen->trigger(); }},
         {"recent_entry", [](Trial &r) { StartWith(r); },

@@ -2,93 +2,32 @@
 // settings file, the start-up options, shut-down writes, the page veto and
 // the general error report.
 #include "platform/cp932.h"
-#include "platform/pagesurface.h"
-#include "platform/platform.h"
 #include "print/printsetting.h"
 #include "settings/inifile.h"
-#include "ui/Quorvelmain.h"
-#include "ui/program.h"
+#include "test_support.h"
 #include "ui/widgets.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
+
+using namespace testing_support;
 
 namespace {
 
-QString U(const char *s) { return QString::fromUtf8(s); }
-
-// Records what the program shows; answers nothing (no dialog is expected here).
-class TestPlatform : public Platform {
-  public:
-    explicit TestPlatform(QString exe) : exe_(std::move(exe)) {}
-    QStringList events;
-    QPoint pointer{-10000, -10000};
-
-    void Beep() override { events << QStringLiteral("beep"); }
-    void ShowMessage(const QString &t) override { events << QStringLiteral("message ") + t; }
-    void ShowError(const QString &t) override { events << QStringLiteral("error ") + t; }
-    std::optional<QString> InputBox(const QString &, const QString &, int) override { return {}; }
-    std::optional<QString> OpenFileName(const QString &, const QString &) override { return {}; }
-    std::optional<QString> SaveFileName(const QString &, const QString &) override { return {}; }
-    std::optional<quint32> ChooseColor(quint32) override { return {}; }
-    std::unique_ptr<PageSurface> ChoosePrinter() override { return nullptr; }
-    QPoint CursorPos() override { return pointer; }
-    void StartViewer(const QString &p) override { events << QStringLiteral("viewer ") + p; }
-    void OpenUrl(const QString &a) override { events << QStringLiteral("url ") + a; }
-    QString ExecutablePath() override { return exe_; }
-
-  private:
-    QString exe_;
-};
-
-class MainWindowTest : public ::testing::Test {
+// No dialog is expected here: every one would be answered with Cancel.
+class MainWindowTest : public ProgramTest {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        platform_ = std::make_unique<TestPlatform>(dir_.filePath(QStringLiteral("quorvel")));
-        SetPlatform(platform_.get());
-        InitApplication();
-    }
-    void TearDown() override {
-        program_.reset();
-        SetPlatform(nullptr);
-    }
-
-    QString Path(const char *name) const { return dir_.filePath(QString::fromUtf8(name)); }
     QString Ini() const { return Path("quorvel.ini"); }
-    void Write(const char *name, const QByteArray &bytes) const {
-        QFile f(Path(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    TForm1 &Start() {
-        program_ = std::make_unique<QuorvelProgram>();
-        program_->form1().show();
-        QApplication::processEvents();
-        return program_->form1();
-    }
-    void Close() {
-        program_->form1().close();
-        program_.reset();
-    }
     QPoint TabCentre(int tab) {
         QTabBar *bar = program_->form1().PageControl1->tabBar();
         return bar->mapToGlobal(bar->tabRect(tab).center());
     }
-
-    QTemporaryDir dir_;
-    std::unique_ptr<TestPlatform> platform_;
-    std::unique_ptr<QuorvelProgram> program_;
 };
 
 TEST_F(MainWindowTest, FirstStartWithoutSettingsUsesDefaultsAndWritesThemAtExit) {
@@ -104,14 +43,16 @@ TEST_F(MainWindowTest, FirstStartWithoutSettingsUsesDefaultsAndWritesThemAtExit)
     // The list file is missing: the beep and the load-failure message; the
     // caption keeps the layout's.
     EXPECT_EQ(platform_->events,
-              QStringList({QStringLiteral("beep"),
-                           QStringLiteral("message ") + Path("quorvel.lst") +
-                               U("の読み込みに失敗しました。\r\nファイルが存在しない可能性があります。")}));
+              QStringList(
+                  {QStringLiteral("beep"),
+                   QStringLiteral("message ") + Path("quorvel.lst") +
+                       U("の読み込みに失敗しました。\r\nファイルが存在しない可能性があります。")}));
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Quorvel"));
     EXPECT_TRUE(f.Memo1->text().isEmpty());
 
     Close();
-    EXPECT_EQ(Ini::ReadString(Ini(), "File", "LastFileName", "?"), *EncodeCp932(Path("quorvel.lst")));
+    EXPECT_EQ(Ini::ReadString(Ini(), "File", "LastFileName", "?"),
+              *EncodeCp932(Path("quorvel.lst")));
     EXPECT_EQ(Ini::ReadString(Ini(), "Position", "Left", "?"), QByteArray("100"));
     EXPECT_EQ(Ini::ReadString(Ini(), "Position", "Top", "?"), QByteArray("113"));
     EXPECT_EQ(Ini::ReadString(Ini(), "Setting", "Save", "?"), QByteArray("0"));
@@ -137,7 +78,8 @@ TEST_F(MainWindowTest, StoredSettingsAreRestored) {
     // The new-memo page first: the caption is set without loading the list.
     EXPECT_EQ(f.PageControl1->currentIndex(), 1);
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Quorvel: ") + list);
-    EXPECT_EQ(f.StatusText(), U("  ここで入力したメモの一行目が、メモの一覧記事のタイトルに指定されます。"));
+    EXPECT_EQ(f.StatusText(),
+              U("  ここで入力したメモの一行目が、メモの一覧記事のタイトルに指定されます。"));
     EXPECT_TRUE(f.ListBox2.isEmpty());
     EXPECT_TRUE(platform_->events.isEmpty());
 
@@ -216,12 +158,14 @@ TEST_F(MainWindowTest, UncaughtErrorsAreReportedAndTheProgramGoesOn) {
     TForm1 &f = Start();
     platform_->events.clear();
     f.N9->trigger();
-    EXPECT_EQ(platform_->events, QStringList({QStringLiteral("error ") + Ini() + U(" に書き込めません.")}));
+    EXPECT_EQ(platform_->events,
+              QStringList({QStringLiteral("error ") + Ini() + U(" に書き込めません.")}));
     EXPECT_FALSE(f.N9->isChecked());
     // Shut-down stops at its first refused write.
     platform_->events.clear();
     Close();
-    EXPECT_EQ(platform_->events, QStringList({QStringLiteral("error ") + Ini() + U(" に書き込めません.")}));
+    EXPECT_EQ(platform_->events,
+              QStringList({QStringLiteral("error ") + Ini() + U(" に書き込めません.")}));
 }
 
 TEST_F(MainWindowTest, LayoutMatchesTheDesign) {

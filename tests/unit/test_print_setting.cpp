@@ -1,49 +1,27 @@
 // The font size field of the print settings dialog, and the keys the
 // dialog leaves alone: what the spin box would do on its own is not wanted.
-#include "platform/pagesurface.h"
-#include "platform/platform.h"
 #include "print/printsetting.h"
+#include "test_support.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
+
+using namespace testing_support;
 
 namespace {
 
-// Counts the beeps; the program's folder is a temporary one.
-class QuietPlatform : public Platform {
-  public:
-    explicit QuietPlatform(QString exe) : exe_(std::move(exe)) {}
-    int beeps = 0;
-    void Beep() override { ++beeps; }
-    void ShowMessage(const QString &) override { ADD_FAILURE() << "message box"; }
-    void ShowError(const QString &) override { ADD_FAILURE() << "error box"; }
-    std::optional<QString> InputBox(const QString &, const QString &, int) override { return {}; }
-    std::optional<QString> OpenFileName(const QString &, const QString &) override { return {}; }
-    std::optional<QString> SaveFileName(const QString &, const QString &) override { return {}; }
-    std::optional<quint32> ChooseColor(quint32) override { return {}; }
-    std::unique_ptr<PageSurface> ChoosePrinter() override { return nullptr; }
-    QPoint CursorPos() override { return {}; }
-    void StartViewer(const QString &) override {}
-    void OpenUrl(const QString &) override {}
-    QString ExecutablePath() override { return exe_; }
-
-  private:
-    QString exe_;
-};
-
-class PrintSetting : public ::testing::Test {
+// The dialog alone, in a fresh program folder. It may beep; a message box or
+// an error report fails the test.
+class PrintSetting : public DesktopTest {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        SetPlatform(&platform_);
+        DesktopTest::SetUp();
+        if (HasFatalFailure())
+            return;
         form_ = std::make_unique<TForm2>();
         spin_ = form_->SpinEdit1;
         edit_ = spin_->findChild<QLineEdit *>();
@@ -51,16 +29,17 @@ class PrintSetting : public ::testing::Test {
     }
     void TearDown() override {
         form_.reset();
-        SetPlatform(nullptr);
+        EXPECT_FALSE(platform_->Reported())
+            << platform_->events.join(QLatin1Char('|')).toStdString();
+        DesktopTest::TearDown();
     }
 
+    qsizetype Beeps() const { return platform_->events.count(QStringLiteral("beep")); }
     void LeaveField() {
         QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
         QApplication::sendEvent(spin_, &out);
     }
 
-    QTemporaryDir dir_;
-    QuietPlatform platform_{dir_.filePath(QStringLiteral("quorvel"))};
     std::unique_ptr<TForm2> form_;
     TSpinEdit *spin_ = nullptr;
     QLineEdit *edit_ = nullptr;
@@ -72,13 +51,13 @@ TEST_F(PrintSetting, TypingTakesDigitsSignsAndTheSeparatorOnly) {
     edit_->clear();
     QTest::keyClicks(spin_, QStringLiteral("1x5"));
     EXPECT_EQ(edit_->text(), QStringLiteral("15"));
-    EXPECT_EQ(platform_.beeps, 1);
+    EXPECT_EQ(Beeps(), 1);
     QTest::keyClicks(spin_, QStringLiteral("+-") + spin_->locale().decimalPoint());
     EXPECT_EQ(edit_->text(), QStringLiteral("15+-") + spin_->locale().decimalPoint());
-    EXPECT_EQ(platform_.beeps, 1);
+    EXPECT_EQ(Beeps(), 1);
     QTest::keyClick(spin_, Qt::Key_Return);
     QTest::keyClick(spin_, Qt::Key_Enter);
-    EXPECT_EQ(platform_.beeps, 3);
+    EXPECT_EQ(Beeps(), 3);
     EXPECT_EQ(edit_->text(), QStringLiteral("15+-") + spin_->locale().decimalPoint())
         << "Enter leaves the text alone";
     // Editing keys still work, and pasted text of any kind stays.
@@ -86,7 +65,7 @@ TEST_F(PrintSetting, TypingTakesDigitsSignsAndTheSeparatorOnly) {
     edit_->selectAll();
     edit_->insert(QStringLiteral("abc"));
     EXPECT_EQ(edit_->text(), QStringLiteral("abc"));
-    EXPECT_EQ(platform_.beeps, 3);
+    EXPECT_EQ(Beeps(), 3);
 }
 
 TEST_F(PrintSetting, LeavingTheFieldBringsOnlyIntegersIntoRange) {
@@ -148,7 +127,7 @@ TEST_F(PrintSetting, EnterAndEscapePressNoButton) {
         QTest::keyClick(form_.get(), Qt::Key_Enter);
         EXPECT_TRUE(form_->isVisible()) << b->objectName().toStdString();
     }
-    EXPECT_FALSE(QFile::exists(dir_.filePath(QStringLiteral("quorvel.ini"))));
+    EXPECT_FALSE(QFile::exists(Path("quorvel.ini")));
 }
 
 TEST_F(PrintSetting, MovingTheFocusAwayRewritesAnOutOfRangeSize) {
@@ -168,5 +147,5 @@ TEST_F(PrintSetting, MovingTheFocusAwayRewritesAnOutOfRangeSize) {
     // The close box hides the dialog and writes nothing.
     form_->close();
     EXPECT_FALSE(form_->isVisible());
-    EXPECT_FALSE(QFile::exists(dir_.filePath(QStringLiteral("quorvel.ini"))));
+    EXPECT_FALSE(QFile::exists(Path("quorvel.ini")));
 }

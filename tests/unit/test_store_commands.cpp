@@ -2,95 +2,33 @@
 // do not match: no memo may be lost, nothing may be written that should not
 // be, and nothing may crash. Failed writes come from files that are links to
 // /dev/full, which opens but takes no byte.
-#include "platform/pagesurface.h"
-#include "platform/platform.h"
 #include "store/editing.h"
-#include "ui/Quorvelmain.h"
-#include "ui/program.h"
+#include "test_support.h"
 #include "ui/widgets.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QFile>
 #include <QImage>
 #include <QPainter>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
+
+using namespace testing_support;
 
 namespace {
 
-QString U(const char *s) {
-    return QString::fromUtf8(s);
-}
-
-class StorePlatform : public Platform {
-  public:
-    explicit StorePlatform(QString exe) : exe_(std::move(exe)) {}
-    QStringList events;
-    std::optional<quint32> colour;
-
-    void Beep() override { events << QStringLiteral("beep"); }
-    void ShowMessage(const QString &t) override { events << QStringLiteral("message ") + t; }
-    void ShowError(const QString &t) override { events << QStringLiteral("error ") + t; }
-    std::optional<QString> InputBox(const QString &, const QString &, int) override { return {}; }
-    std::optional<QString> OpenFileName(const QString &, const QString &) override { return {}; }
-    std::optional<QString> SaveFileName(const QString &, const QString &) override { return {}; }
-    std::optional<quint32> ChooseColor(quint32) override {
-        events << QStringLiteral("colour dialog");
-        return colour;
-    }
-    std::unique_ptr<PageSurface> ChoosePrinter() override { return nullptr; }
-    QPoint CursorPos() override { return {-10000, -10000}; }
-    void StartViewer(const QString &) override {}
-    void OpenUrl(const QString &) override {}
-    QString ExecutablePath() override { return exe_; }
-
-  private:
-    QString exe_;
-};
-
-class StoreCommandsTest : public ::testing::Test {
+// Dialogs are recorded among the events: a command that should stop before
+// its dialog shows it.
+class StoreCommandsTest : public ProgramTest {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        platform_ = std::make_unique<StorePlatform>(Path("quorvel"));
-        SetPlatform(platform_.get());
-        InitApplication();
-    }
-    void TearDown() override {
-        program_.reset();
-        SetPlatform(nullptr);
-    }
+    StoreCommandsTest() { platform_->recordDialogs = true; }
 
-    QString Path(const char *name) const { return dir_.filePath(QString::fromUtf8(name)); }
-    void Write(const char *name, const QByteArray &bytes) const {
-        QFile f(Path(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    QByteArray Read(const char *name) const {
-        QFile f(Path(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
     // A file under name that can be opened for writing but never written.
     bool FullDisk(const char *name) const {
         return QFile::exists(QStringLiteral("/dev/full")) &&
                QFile::link(QStringLiteral("/dev/full"), Path(name));
     }
-    TForm1 &Start() {
-        program_ = std::make_unique<QuorvelProgram>();
-        program_->form1().show();
-        QApplication::processEvents();
-        return program_->form1();
-    }
     QStringList Message(const char *text) const {
         return {QStringLiteral("beep"), QStringLiteral("message ") + U(text)};
     }
-
-    QTemporaryDir dir_;
-    std::unique_ptr<StorePlatform> platform_;
-    std::unique_ptr<QuorvelProgram> program_;
 };
 
 TEST_F(StoreCommandsTest, AppendedRecordStartsOnALineOfItsOwn) {
@@ -186,7 +124,7 @@ TEST_F(StoreCommandsTest, TitleRowWithoutRecordNeitherCrashesNorWrites) {
     f.ListBox1->titleModel()->setRecords({"ghost", "ghost2"});
     f.ListBox1->setItemIndex(1);
     ASSERT_TRUE(f.ListBox2.isEmpty());
-    platform_->colour = 0x000000FF;
+    platform_->colours.push_back(0x000000FF);
 
     f.Button2Click();
     f.Button3Click();
