@@ -14,20 +14,14 @@ void TForm1::LoadList() {
     ListBox1->titleModel()->clear();
     ListFileLoaded = FileStamp();
     ListFileTail.clear();
+    // From here on no title row stands for a record that is not loaded, also
+    // when the load fails.
     if (!FileIsPresent(ListFileName)) {
-        // No title row may stand for a record that is no longer loaded.
-        ListBox1->titleModel()->clear();
         BeepMessage(ListFileName + QString::fromUtf8("の読み込みに失敗しました。\r\n"
                                                      "ファイルが存在しない可能性があります。"));
         return;
     }
-    QByteArray data;
-    try {
-        data = ReadWholeFile(ListFileName, &ListFileLoaded);
-    } catch (...) {
-        ListBox1->titleModel()->clear();
-        throw;
-    }
+    QByteArray data = ReadWholeFile(ListFileName, &ListFileLoaded);
     ListBox2 = SplitLines(data);
     ListFileTail = HiddenTail(data);
     data.clear();

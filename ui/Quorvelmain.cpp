@@ -40,6 +40,25 @@ QPushButton *MakeButton(QWidget *parent, const char *name, const char *caption, 
     return b;
 }
 
+MemoEdit *MakeMemo(QWidget *parent, const char *name, int l, int t, int w, int h) {
+    auto *m = new MemoEdit(parent);
+    m->setObjectName(U(name));
+    m->setGeometry(l, t, w, h);
+    m->setFont(ProportionalGothic(13));
+    m->setPlainText(U(name)); // the layout's text, removed when first emptied
+    return m;
+}
+
+// A title list of 13-pixel rows, each painted by the window's handler.
+TitleListView *MakeTitleList(QWidget *parent, const char *name, RowDelegate::Painter paint) {
+    auto *list = new TitleListView(parent);
+    list->setObjectName(U(name));
+    list->setGeometry(8, 16, 400, 225);
+    list->setFont(FixedGothic(13));
+    list->setItemDelegate(new RowDelegate(13, std::move(paint), list));
+    return list;
+}
+
 QAction *MakeAction(QMenu *menu, const char *name, const char *caption) {
     QAction *a = menu->addAction(U(caption));
     a->setObjectName(U(name));
@@ -102,16 +121,10 @@ void TForm1::BuildLayout() {
     TabSheet4 = page("TabSheet4", "ごみ箱");
 
     // The list page.
-    ListBox1 = new TitleListView(TabSheet1);
-    ListBox1->setObjectName(QStringLiteral("ListBox1"));
-    ListBox1->setGeometry(8, 16, 400, 225);
-    ListBox1->setFont(FixedGothic(13));
-    ListBox1->setItemDelegate(new RowDelegate(
-        13,
-        [this](QPainter *p, int row, const QRect &r, bool sel) {
-            ListBox1DrawItem(p, row, r, sel);
-        },
-        ListBox1));
+    ListBox1 = MakeTitleList(TabSheet1, "ListBox1",
+                             [this](QPainter *p, int row, const QRect &r, bool sel) {
+                                 ListBox1DrawItem(p, row, r, sel);
+                             });
     const QFont redBold = ProportionalGothic(15, true);
     Button2 = MakeButton(TabSheet1, "Button2", "↑上に", 72, 256, 75, 25);
     Button3 = MakeButton(TabSheet1, "Button3", "↓下に", 224, 256, 75, 25);
@@ -123,36 +136,22 @@ void TForm1::BuildLayout() {
     }
 
     // The new-memo page.
-    Memo1 = new MemoEdit(TabSheet2);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setGeometry(24, 16, 369, 209);
-    Memo1->setFont(ProportionalGothic(13));
-    Memo1->setPlainText(QStringLiteral("Memo1"));
+    Memo1 = MakeMemo(TabSheet2, "Memo1", 24, 16, 369, 209);
     Button1 = MakeButton(TabSheet2, "Button1", "保存する", 32, 240, 75, 25);
     CheckBox1 = new QCheckBox(U("保存して連続して新規追加する"), TabSheet2);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
     CheckBox1->setGeometry(123, 242, 185, 17);
 
     // The edit page.
-    Memo3 = new MemoEdit(TabSheet3);
-    Memo3->setObjectName(QStringLiteral("Memo3"));
-    Memo3->setGeometry(16, 8, 385, 233);
-    Memo3->setFont(ProportionalGothic(13));
-    Memo3->setPlainText(QStringLiteral("Memo3"));
+    Memo3 = MakeMemo(TabSheet3, "Memo3", 16, 8, 385, 233);
     Button4 = MakeButton(TabSheet3, "Button4", "編集保存する", 56, 253, 121, 25);
     Button5 = MakeButton(TabSheet3, "Button5", "削除（ゴミ箱に移動）", 200, 253, 121, 25);
 
     // The trash page.
-    ListBox3 = new TitleListView(TabSheet4);
-    ListBox3->setObjectName(QStringLiteral("ListBox3"));
-    ListBox3->setGeometry(8, 16, 400, 225);
-    ListBox3->setFont(FixedGothic(13));
-    ListBox3->setItemDelegate(new RowDelegate(
-        13,
-        [this](QPainter *p, int row, const QRect &r, bool sel) {
-            ListBox3DrawItem(p, row, r, sel);
-        },
-        ListBox3));
+    ListBox3 = MakeTitleList(TabSheet4, "ListBox3",
+                             [this](QPainter *p, int row, const QRect &r, bool sel) {
+                                 ListBox3DrawItem(p, row, r, sel);
+                             });
     Button6 = MakeButton(TabSheet4, "Button6", "選択した記事を完全削除する", 40, 248, 161, 25);
     Button7 = MakeButton(TabSheet4, "Button7", "ゴミ箱を空にする", 232, 248, 105, 25);
     DummyButton = MakeButton(TabSheet4, "DummyButton", "DummyButton", 360, 248, 19, 25);

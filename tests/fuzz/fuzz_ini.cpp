@@ -1,20 +1,15 @@
 // The settings file reader and writer over arbitrary file bytes.
 #include "platform/apperror.h"
 #include "settings/inifile.h"
+#include "tests/fuzz/fuzz_support.h"
 
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <cstdlib>
 
 namespace {
 
 const QString &Path() {
-    // In memory where the machine has it: every write is flushed to disk.
-    static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists()
-                                 ? QStringLiteral("/dev/shm/quorvel-fuzz-XXXXXX")
-                                 : QDir::tempPath() + QStringLiteral("/quorvel-fuzz-XXXXXX"));
-    static const QString path = dir.filePath(QStringLiteral("fuzz.ini"));
+    static const QString path = ScratchFile(QStringLiteral("fuzz.ini"));
     return path;
 }
 

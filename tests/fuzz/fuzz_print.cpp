@@ -4,19 +4,15 @@
 #include "print/print_unit.h"
 #include "settings/inifile.h"
 #include "store/record.h"
+#include "tests/fuzz/fuzz_support.h"
 
-#include <QDir>
-#include <QTemporaryDir>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
 
 const QString &SettingsPath() {
-    static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists()
-                                 ? QStringLiteral("/dev/shm/quorvel-fuzz-XXXXXX")
-                                 : QDir::tempPath() + QStringLiteral("/quorvel-fuzz-XXXXXX"));
-    static const QString path = dir.filePath(QStringLiteral("print.ini"));
+    static const QString path = ScratchFile(QStringLiteral("print.ini"));
     return path;
 }
 
