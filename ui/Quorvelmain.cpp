@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -209,6 +210,18 @@ void TForm1::BuildMenus() {
     N10 = MakeAction(N8, "N10", N10Caption);
     N9->setCheckable(true);
     N10->setCheckable(true);
+
+    // The Edit menu: taking back and making again changes to the memos.
+    Edit1 = MainMenu1->addMenu(U("編集(&E)"));
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Undo1 = MakeAction(Edit1, "Undo1", "元に戻す(&U)");
+    Undo1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    Redo1 = MakeAction(Edit1, "Redo1", "やり直し(&R)");
+    Redo1->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    N11 = MakeSeparator(Edit1, "N11");
+    Undo1->setEnabled(false);
+    Redo1->setEnabled(false);
 
     Help1 = MainMenu1->addMenu(U("ヘルプ(&H)"));
     Help1->setObjectName(QStringLiteral("Help1"));

@@ -40,6 +40,8 @@ class TForm1 : public QMainWindow {
             *Print = nullptr, *CloseMenu = nullptr, *N7 = nullptr;
     QMenu *N8 = nullptr; // Settings
     QAction *N9 = nullptr, *N10 = nullptr;
+    QMenu *Edit1 = nullptr;
+    QAction *Undo1 = nullptr, *Redo1 = nullptr, *N11 = nullptr;
     QMenu *Help1 = nullptr;
     QAction *ReadMe = nullptr, *N3 = nullptr;
     QMenu *PopupMenu1 = nullptr;

@@ -185,3 +185,45 @@ void MemoEdit::setText(const QString &text) {
     t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     setPlainText(t);
 }
+
+namespace {
+// The keys with which a text area takes back and makes again its own typing,
+// whatever the window's menus bind them to.
+enum class TextHistoryKey { None, Undo, Redo };
+TextHistoryKey TextHistoryKeyOf(const QKeyEvent *e) {
+    const Qt::KeyboardModifiers mods =
+        e->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+    if (e->key() == Qt::Key_Z && mods == Qt::ControlModifier)
+        return TextHistoryKey::Undo;
+    if ((e->key() == Qt::Key_Y && mods == Qt::ControlModifier) ||
+        (e->key() == Qt::Key_Z && mods == (Qt::ControlModifier | Qt::ShiftModifier)))
+        return TextHistoryKey::Redo;
+    return TextHistoryKey::None;
+}
+} // namespace
+
+bool MemoEdit::event(QEvent *e) {
+    // Claimed before the window's shortcuts see them.
+    if (e->type() == QEvent::ShortcutOverride &&
+        TextHistoryKeyOf(static_cast<QKeyEvent *>(e)) != TextHistoryKey::None) {
+        e->accept();
+        return true;
+    }
+    return QPlainTextEdit::event(e);
+}
+
+void MemoEdit::keyPressEvent(QKeyEvent *e) {
+    switch (TextHistoryKeyOf(e)) {
+    case TextHistoryKey::Undo:
+        undo();
+        e->accept();
+        return;
+    case TextHistoryKey::Redo:
+        redo();
+        e->accept();
+        return;
+    case TextHistoryKey::None:
+        break;
+    }
+    QPlainTextEdit::keyPressEvent(e);
+}

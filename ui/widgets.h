@@ -122,4 +122,9 @@ class MemoEdit : public QPlainTextEdit {
     QString text() const;
     // Sets the text; CR LF, CR or LF separate lines.
     void setText(const QString &text);
+
+  protected:
+    // Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z act on the area's own text.
+    bool event(QEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
 };

@@ -19,8 +19,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMap>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QTest>
+#include <QTextCursor>
 #include <QTimer>
 #include <exception>
 
@@ -139,6 +142,73 @@ QStringList Texts(const qvs::Step &step, int from) {
     return out;
 }
 
+// "Form2", "Form3.Edit1": a dialog or one of its controls, never a menu item.
+bool IsDialogName(const QString &name) {
+    static const QRegularExpression dialog(QStringLiteral("^Form[2-9][0-9]*(\\.|$)"));
+    return dialog.match(name).hasMatch();
+}
+
+// A key with its modifiers, as a step writes it: "ctrl+shift+z", "delete".
+struct KeyPress {
+    Qt::Key key = Qt::Key_unknown;
+    Qt::KeyboardModifiers modifiers;
+};
+
+KeyPress ParseKeys(const qvs::Word &word) {
+    static const QMap<QString, Qt::Key> named = {
+        {QStringLiteral("up"), Qt::Key_Up},
+        {QStringLiteral("down"), Qt::Key_Down},
+        {QStringLiteral("left"), Qt::Key_Left},
+        {QStringLiteral("right"), Qt::Key_Right},
+        {QStringLiteral("home"), Qt::Key_Home},
+        {QStringLiteral("end"), Qt::Key_End},
+        {QStringLiteral("pageup"), Qt::Key_PageUp},
+        {QStringLiteral("pagedown"), Qt::Key_PageDown},
+        {QStringLiteral("delete"), Qt::Key_Delete},
+        {QStringLiteral("backspace"), Qt::Key_Backspace},
+        {QStringLiteral("return"), Qt::Key_Return},
+        {QStringLiteral("enter"), Qt::Key_Enter},
+        {QStringLiteral("escape"), Qt::Key_Escape},
+        {QStringLiteral("tab"), Qt::Key_Tab},
+        {QStringLiteral("space"), Qt::Key_Space},
+    };
+    const QString text = word.text();
+    const QStringList parts = text.split(QLatin1Char('+'));
+    KeyPress press;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const QString &p = parts[i];
+        const bool last = i == parts.size() - 1;
+        if (!last && p == QLatin1String("ctrl")) {
+            press.modifiers |= Qt::ControlModifier;
+        } else if (!last && p == QLatin1String("shift")) {
+            press.modifiers |= Qt::ShiftModifier;
+        } else if (!last && p == QLatin1String("alt")) {
+            press.modifiers |= Qt::AltModifier;
+        } else if (last && named.contains(p)) {
+            press.key = named.value(p);
+        } else if (last && p.size() == 1 && p[0] >= QLatin1Char('a') && p[0] <= QLatin1Char('z')) {
+            press.key = Qt::Key(Qt::Key_A + (p[0].unicode() - 'a'));
+        } else if (last && p.size() == 1 && p[0] >= QLatin1Char('0') && p[0] <= QLatin1Char('9')) {
+            press.key = Qt::Key(Qt::Key_0 + (p[0].unicode() - '0'));
+        } else if (last && p.size() >= 2 && p.size() <= 3 && p[0] == QLatin1Char('f') &&
+                   p.mid(1).toInt() >= 1 && p.mid(1).toInt() <= 12) {
+            press.key = Qt::Key(Qt::Key_F1 + p.mid(1).toInt() - 1);
+        } else {
+            Fail(
+                QStringLiteral("unknown keys %1: modifiers ctrl, shift, alt joined by + to one key "
+                               "(a-z, 0-9, f1-f12, up, down, left, right, home, end, pageup, "
+                               "pagedown, delete, backspace, return, enter, escape, tab, space)")
+                    .arg(qvs::QuoteText(text)));
+        }
+    }
+    // The keypad's Enter; Shift+Tab arrives as Backtab, as from a keyboard.
+    if (press.key == Qt::Key_Enter)
+        press.modifiers |= Qt::KeypadModifier;
+    if (press.key == Qt::Key_Tab && (press.modifiers & Qt::ShiftModifier))
+        press.key = Qt::Key_Backtab;
+    return press;
+}
+
 } // namespace
 
 Scenario::Scenario(QString dir, QString startFolder)
@@ -226,14 +296,14 @@ void Scenario::Start() {
     ActivateWindow();
 }
 
-void Scenario::ActivateWindow() {
-    TForm1 &f = Form1();
-    if (QApplication::activeWindow() == &f)
+void Scenario::ActivateWindow(QWidget *window) {
+    QWidget *w = window ? window->window() : &Form1();
+    if (QApplication::activeWindow() == w)
         return;
-    f.activateWindow();
+    w->activateWindow();
     QCoreApplication::processEvents();
-    if (QApplication::activeWindow() != &f)
-        QApplication::setActiveWindow(&f);
+    if (QApplication::activeWindow() != w)
+        QApplication::setActiveWindow(w);
     QCoreApplication::processEvents();
 }
 
@@ -289,25 +359,40 @@ QString Scenario::Path(const QString &name) const {
 
 // --- Controls --------------------------------------------------------------------
 
+QWidget *Scenario::Dialog(const QString &form) {
+    Form1();
+    // The print settings dialog is the program's Form2; the others are found
+    // among the top-level windows by their names.
+    QWidget *w = nullptr;
+    if (form == QLatin1String("Form2")) {
+        w = Form2;
+    } else {
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (top->objectName() == form)
+                w = top;
+    }
+    if (!w)
+        Fail(QStringLiteral("the program has no dialog %1").arg(form));
+    return w;
+}
+
 QWidget *Scenario::Control(const QString &name) {
     TForm1 &f = Form1();
-    QWidget *w = nullptr;
-    if (name.startsWith(QStringLiteral("Form2."))) {
-        if (!Form2)
-            Fail(QStringLiteral("the print settings dialog Form2 does not exist"));
-        w = Form2->findChild<QWidget *>(name.mid(6));
+    // "Form2.SpinEdit1", "Form3.Edit1": a control of a dialog.
+    static const QRegularExpression dialogControl(QStringLiteral("^(Form[0-9]+)(?:\\.(.+))?$"));
+    const QRegularExpressionMatch m = dialogControl.match(name);
+    if (m.hasMatch() && m.captured(1) != QLatin1String("Form1")) {
+        QWidget *dialog = Dialog(m.captured(1));
+        if (m.captured(2).isEmpty())
+            return dialog;
+        QWidget *w = dialog->findChild<QWidget *>(m.captured(2));
         if (!w)
-            Fail(QStringLiteral("the print settings dialog has no control %1 (no child widget "
-                                "with that objectName)")
-                     .arg(name.mid(6)));
+            Fail(QStringLiteral("the dialog %1 has no control %2 (no child widget with that "
+                                "objectName)")
+                     .arg(m.captured(1), m.captured(2)));
         return w;
     }
-    if (name == QLatin1String("Form2")) {
-        if (!Form2)
-            Fail(QStringLiteral("the print settings dialog Form2 does not exist"));
-        return Form2;
-    }
-    w = f.findChild<QWidget *>(name);
+    QWidget *w = f.findChild<QWidget *>(name);
     if (!w)
         Fail(QStringLiteral("the program has no control %1").arg(name));
     return w;
@@ -432,7 +517,15 @@ void Scenario::Execute(const qvs::Step &step) {
             ActivateWindow();
             memo->setFocus(Qt::MouseFocusReason);
             QCoreApplication::processEvents();
-            memo->setText(w[2].text());
+            // The user selects everything and types over it: one edit that the
+            // area's own Ctrl+Z takes back.
+            QString typed = w[2].text();
+            typed.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+            typed.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+            QTextCursor cursor(memo->document());
+            cursor.select(QTextCursor::Document);
+            cursor.insertText(typed);
+            memo->setTextCursor(cursor);
         } else if (auto *spin = qobject_cast<QAbstractSpinBox *>(c)) {
             auto *edit = spin->findChild<QLineEdit *>();
             if (!edit)
@@ -440,6 +533,7 @@ void Scenario::Execute(const qvs::Step &step) {
             spin->setFocus(Qt::MouseFocusReason);
             edit->setText(w[2].text());
         } else if (auto *edit = qobject_cast<QLineEdit *>(c)) {
+            ActivateWindow(edit);
             edit->setFocus(Qt::MouseFocusReason);
             edit->setText(w[2].text());
         } else {
@@ -475,7 +569,18 @@ void Scenario::Execute(const qvs::Step &step) {
             QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, centre);
         }
     } else if (verb.is("key")) {
-        NeedWords(step, 2, 2, "key ctrl+tab|ctrl+shift+tab");
+        NeedWords(step, 2, 3, "key [NAME] KEYS");
+        if (w.size() == 3) {
+            // A key press where the user gave the focus: the control's own
+            // keys, and the shortcuts of its window and menus.
+            const KeyPress keys = ParseKeys(w[2]);
+            QWidget *c = ReachableControl(w[1].text());
+            ActivateWindow(c);
+            c->setFocus(Qt::OtherFocusReason);
+            QCoreApplication::processEvents();
+            QTest::keyClick(c, keys.key, keys.modifiers);
+            return;
+        }
         QWidget *pages = ReachableControl(QStringLiteral("PageControl1"));
         ActivateWindow();
         if (w[1].is("ctrl+tab"))
@@ -485,10 +590,19 @@ void Scenario::Execute(const qvs::Step &step) {
         else
             Fail(QStringLiteral("unknown keys %1 (ctrl+tab or ctrl+shift+tab)")
                      .arg(qvs::QuoteText(w[1].text())));
+    } else if (verb.is("drag")) {
+        NeedWords(step, 4, 4, "drag ListBox1 FROM TO|end");
+        Drag(w[1].text(), Int(w[2], "FROM"), w[3].is("end") ? -1 : Int(w[3], "TO"));
+    } else if (verb.is("wait")) {
+        NeedWords(step, 2, 2, "wait MS");
+        const int ms = Int(w[1], "MS");
+        if (ms < 0 || ms > 5000)
+            Fail(QStringLiteral("MS must lie between 0 and 5000"));
+        Wait(ms);
     } else if (verb.is("focus")) {
         NeedWords(step, 2, 2, "focus NAME");
         QWidget *c = ReachableControl(w[1].text());
-        ActivateWindow();
+        ActivateWindow(c);
         c->setFocus(Qt::OtherFocusReason);
     } else if (verb.is("answer")) {
         ExecuteAnswer(step);
@@ -497,6 +611,45 @@ void Scenario::Execute(const qvs::Step &step) {
     } else {
         Fail(QStringLiteral("unknown step %1").arg(qvs::QuoteText(verb.text())));
     }
+}
+
+void Scenario::Drag(const QString &name, int from, int to) {
+    auto *list = qobject_cast<TitleListView *>(ReachableControl(name));
+    if (!list || name != QLatin1String("ListBox1"))
+        Fail(QStringLiteral("only ListBox1 takes a drag"));
+    const int count = list->titleModel()->count();
+    if (from < 0 || from >= count || to < -1 || to >= count)
+        Fail(QStringLiteral("%1 has no row %2 (it has %3)")
+                 .arg(name)
+                 .arg(from < 0 || from >= count ? from : to)
+                 .arg(count));
+    ActivateWindow(list);
+    QWidget *vp = list->viewport();
+    const QModelIndex start = list->titleModel()->index(from);
+    list->scrollTo(start);
+    QCoreApplication::processEvents();
+    const QPoint pressed = list->visualRect(start).center();
+    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, pressed);
+    // Where the button is let go: on row TO (end: below the last row).
+    const QModelIndex target = list->titleModel()->index(to >= 0 ? to : count - 1);
+    list->scrollTo(target);
+    QCoreApplication::processEvents();
+    const QRect r = list->visualRect(target);
+    const QPoint released =
+        to >= 0 ? r.center()
+                : QPoint(r.center().x(), qMin(r.bottom() + r.height() / 2 + 1, vp->height() - 1));
+    // The pointer travels in a few steps, the first beyond the drag distance.
+    const int distance = QApplication::startDragDistance() + 1;
+    const QPoint away = pressed + QPoint(0, released.y() >= pressed.y() ? distance : -distance);
+    QTest::mouseMove(vp, away);
+    constexpr int steps = 4;
+    for (int i = 1; i <= steps; ++i)
+        QTest::mouseMove(vp, away + (released - away) * i / steps);
+    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, released);
+}
+
+void Scenario::Wait(int ms) {
+    QTest::qWait(ms);
 }
 
 void Scenario::ExecuteClick(const qvs::Step &step) {
@@ -651,7 +804,7 @@ void Scenario::ExecuteExpect(const qvs::Step &step) {
         const QString name = w[2].text();
         const bool want = Flag(w[3]);
         bool got = false;
-        if (QAction *a = name.startsWith(QStringLiteral("Form2.")) ? nullptr : MenuItem(name)) {
+        if (QAction *a = IsDialogName(name) ? nullptr : MenuItem(name)) {
             got = a->isChecked();
         } else {
             auto *b = qobject_cast<QAbstractButton *>(Control(name));
@@ -678,14 +831,23 @@ void Scenario::ExecuteExpect(const qvs::Step &step) {
         if (got != want)
             Fail(Expected(QStringLiteral("recent entries"), QuoteList(want), QuoteList(got)));
     } else if (what.is("visible")) {
-        NeedWords(step, 4, 4, "expect visible Form2 0|1");
-        if (!w[2].is("Form2"))
-            Fail(QStringLiteral("only Form2 can be expected visible or hidden"));
-        Form1();
+        NeedWords(step, 4, 4, "expect visible Form2|Form3 0|1");
+        const QString form = w[2].text();
+        if (!IsDialogName(form) || form.contains(QLatin1Char('.')))
+            Fail(QStringLiteral("only a dialog (Form2, Form3) can be expected visible or hidden"));
         const bool want = Flag(w[3]);
-        const bool got = Control(QStringLiteral("Form2"))->isVisible();
+        const bool got = Dialog(form)->isVisible();
         if (got != want)
-            Fail(Expected(QStringLiteral("Form2 visible"), QString::number(int(want)),
+            Fail(Expected(form + QStringLiteral(" visible"), QString::number(int(want)),
+                          QString::number(int(got))));
+    } else if (what.is("enabled")) {
+        NeedWords(step, 4, 4, "expect enabled NAME 0|1");
+        const QString name = w[2].text();
+        const bool want = Flag(w[3]);
+        QAction *a = IsDialogName(name) ? nullptr : MenuItem(name);
+        const bool got = a ? a->isEnabled() : Control(name)->isEnabled();
+        if (got != want)
+            Fail(Expected(name + QStringLiteral(" enabled"), QString::number(int(want)),
                           QString::number(int(got))));
     } else if (what.is("combo")) {
         NeedWords(step, 3, 3, "expect combo INDEX");

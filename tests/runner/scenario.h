@@ -42,11 +42,18 @@ class Scenario {
     void CloseProgram();
     // Handles pending events; a window closed by the program ends its run.
     void Settle();
-    void ActivateWindow();
+    // Makes the window of w (the main window when null) the active one.
+    void ActivateWindow(QWidget *w = nullptr);
+    // The user drags row FROM of a list onto row TO (-1: below the last row).
+    void Drag(const QString &name, int from, int to);
+    // Lets the program run for ms milliseconds without any user action.
+    void Wait(int ms);
     // The first thing the program showed or did, or an answer it did not
     // take, that no step expected; empty when there is none.
     QString Leftover() const;
 
+    // A dialog of the program by its name: "Form2", "Form3".
+    QWidget *Dialog(const QString &form);
     QWidget *Control(const QString &name);
     QWidget *ReachableControl(const QString &name);
     QAction *MenuItem(const QString &name);
