@@ -404,7 +404,7 @@ bool WriteFileAtomic(const QString &path, const QByteArray &data, FileStamp *wri
     return SyncFolder(folder);
 }
 
-bool AppendToFile(const QString &path, const QByteArray &data) {
+bool AppendToFile(const QString &path, const QByteArray &data, FileStamp *written) {
     Fd fd(OpenFile(path, O_WRONLY | O_APPEND | O_CREAT, 0666, "open"));
     if (!fd.valid())
         throw AppError(FileErrorText(errno));
@@ -414,6 +414,10 @@ bool AppendToFile(const QString &path, const QByteArray &data) {
     if (WriteAll(fd.get(), data.constData(), data.size()) && SysFsync(fd.get(), "fsync")) {
         // The data is on disk: a close that fails now cannot take it back,
         // and calling the append failed would have the same memo saved twice.
+        // Without a stamp the caller only knows that the file moved on.
+        struct stat now;
+        if (written)
+            *written = SysFstat(fd.get(), &now) ? StampFromStat(now) : FileStamp{true};
         fd.close();
         return true;
     }

@@ -64,8 +64,9 @@ bool WriteFileAtomic(const QString &path, const QByteArray &data, FileStamp *wri
 // Appends to the file, creating it when missing. Throws the file error when
 // it cannot be opened; returns false when writing or flushing fails, after
 // cutting the file back to its old end. Once the data is flushed the append
-// counts as done, whatever the close says.
-bool AppendToFile(const QString &path, const QByteArray &data);
+// counts as done, whatever the close says. When written is given it
+// receives the stamp of the file after the append.
+bool AppendToFile(const QString &path, const QByteArray &data, FileStamp *written = nullptr);
 
 // Creates a new empty file. Returns false on failure, also when a file of the
 // name is there already: an existing file is never emptied.

@@ -105,7 +105,7 @@ void TForm1::BuildRecentMenu() {
 }
 
 void TForm1::RecentFileClick(QAction *Sender) {
-    ListFileName = RecentPathOf(RecentCaptionOf(Sender->text()));
+    SetListFileName(RecentPathOf(RecentCaptionOf(Sender->text())));
     UpdateRecentFiles();
     LoadList();
     ActivatePage(0);
@@ -132,7 +132,7 @@ void TForm1::New1Click() {
         BeepMessage(path + U("の作成に失敗しました"));
         return;
     }
-    ListFileName = path;
+    SetListFileName(path);
     UpdateRecentFiles();
     LoadList();
 }
@@ -147,7 +147,7 @@ void TForm1::FopenClick() {
     }
     if (!StorablePath(*chosen))
         return;
-    ListFileName = *chosen;
+    SetListFileName(*chosen);
     UpdateRecentFiles();
     LoadList();
     ActivatePage(0);
@@ -166,7 +166,7 @@ void TForm1::SaveAs1Click() {
         BeepMessage(U("別ファイル名での保存時にエラーが発生しました。"));
         return;
     }
-    ListFileName = *chosen;
+    SetListFileName(*chosen);
     UpdateRecentFiles();
     LoadList();
 }

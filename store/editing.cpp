@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "store/record.h"
 #include "store/rowpaint.h"
+#include "store/undo.h"
 #include "ui/Quorvelmain.h"
 #include "ui/widgets.h"
 
@@ -36,12 +37,25 @@ int SelectedRecord(const TForm1 &f) {
     return s >= 0 && s < f.ListBox2.size() ? s : -1;
 }
 
-// Rewrites the list file with the new text, reloads and selects a row.
-void SaveReloadSelect(TForm1 &f, QByteArray text, int row) {
-    f.SaveListText(text);
+// A change to the list file alone, made by rewriting the loaded records.
+std::unique_ptr<MemoChange> ListChange(const char *name, QList<Splice> splices, MemoRows rows) {
+    auto change = std::make_unique<MemoChange>(U(name));
+    change->parts = {{MemoFile::List, FileChange::Pieces(std::move(splices))}};
+    change->list = rows;
+    return change;
+}
+
+// Rewrites the list file with the new text made from the loaded records; a
+// rewrite that wrote everything enters the history as change. Then reloads
+// and selects a row (AtEnd: the last one).
+void SaveReloadSelect(TForm1 &f, QByteArray text, int row, std::unique_ptr<MemoChange> change) {
+    change->parts.first().change.layout = LoadedListLayout(f);
+    const bool saved = f.SaveListText(text);
     text = QByteArray(); // the reloaded records take its place
+    if (saved)
+        f.History->Record(std::move(change), {f.ListFileLoaded});
     f.LoadList();
-    f.ListBox1->setItemIndex(row);
+    f.ListBox1->setItemIndex(row == AtEnd ? int(f.ListBox2.size()) - 1 : row);
 }
 
 } // namespace
@@ -56,7 +70,8 @@ std::optional<QByteArray> TextToSave(const QString &text, const QByteArray *know
     return bytes;
 }
 
-bool AppendRecord(const QString &path, const QByteArray &record) {
+bool AppendRecord(const QString &path, const QByteArray &record, Splice *appended,
+                  FileStamp *written) {
     // Loading stops at a NUL byte: a record appended after one would never
     // show. In such a file the record goes in before the NUL, and what
     // follows it is kept as it was.
@@ -68,14 +83,24 @@ bool AppendRecord(const QString &path, const QByteArray &record) {
         data += CrLf; // the last record of a file edited elsewhere keeps its own line
     data += record;
     data += CrLf;
-    if (!end.endsAtNul)
-        return AppendToFile(path, data);
+    if (!end.endsAtNul) {
+        if (!AppendToFile(path, data, written))
+            return false;
+        if (appended)
+            *appended = Splice{written ? written->size - data.size() : -1, {}, data};
+        return true;
+    }
     const QByteArray old = ReadWholeFile(path);
     const qsizetype nul = old.indexOf('\0');
-    return WriteFileAtomic(path, old.left(nul) + data + old.mid(nul));
+    if (!WriteFileAtomic(path, old.left(nul) + data + old.mid(nul), written))
+        return false;
+    if (appended)
+        *appended = Splice{nul, {}, data};
+    return true;
 }
 
-NewMemoResult SaveNewMemo(TForm1 &f, const QByteArray *bytesShown) {
+NewMemoResult SaveNewMemo(TForm1 &f, const QByteArray *bytesShown, Splice *appended,
+                          FileStamp *written) {
     const QString text = f.Memo1->text();
     if (text.isEmpty()) {
         BeepMessage(U("何か入力してください。"));
@@ -84,10 +109,25 @@ NewMemoResult SaveNewMemo(TForm1 &f, const QByteArray *bytesShown) {
     const std::optional<QByteArray> bytes = TextToSave(text, bytesShown);
     if (!bytes)
         return NewMemoResult::NotSaved;
-    if (!AppendRecord(f.ListFileName, MemoTextToRecord(*bytes))) {
+    // While the loaded list is the file, the memo joins it there too: the
+    // append is this program's own, and a later rewrite of the loaded
+    // records keeps the memo.
+    const bool loaded = f.ListFileLoaded.exists && StampOf(f.ListFileName) == f.ListFileLoaded;
+    const QByteArray record = MemoTextToRecord(*bytes);
+    Splice added;
+    FileStamp stamp;
+    if (!AppendRecord(f.ListFileName, record, &added, &stamp)) {
         BeepMessage(U("新規入力内容の保存時にエラーが発生しました。"));
         return NewMemoResult::NotSaved;
     }
+    if (loaded) {
+        f.ListBox2.append(record);
+        f.ListFileLoaded = stamp;
+    }
+    if (appended)
+        *appended = added;
+    if (written)
+        *written = stamp;
     f.Memo1->clear();
     if (f.CheckBox1->isChecked()) {
         f.ActivatePage(1);
@@ -99,7 +139,14 @@ NewMemoResult SaveNewMemo(TForm1 &f, const QByteArray *bytesShown) {
 }
 
 void TForm1::Button1Click() {
-    SaveNewMemo(*this);
+    Splice appended;
+    FileStamp written;
+    if (SaveNewMemo(*this, nullptr, &appended, &written) != NewMemoResult::Saved)
+        return;
+    auto change = std::make_unique<MemoChange>(U("新規保存"));
+    change->parts = {{MemoFile::List, FileChange::Pieces({appended})}};
+    change->list = {-1, AtEnd};
+    History->Record(std::move(change), {written});
 }
 
 void TForm1::Button2Click() {
@@ -112,7 +159,8 @@ void TForm1::Button2Click() {
         return;
     // Lines s - 1 and s change places.
     const auto order = [s](qsizetype i) { return i == s - 1 ? s : i == s ? s - 1 : i; };
-    SaveReloadSelect(*this, ListText(*this, order), s - 1);
+    SaveReloadSelect(*this, ListText(*this, order), s - 1,
+                     ListChange("上に移動", MoveRecordSplices(ListBox2, s, s - 1), {s, s - 1}));
 }
 
 void TForm1::Button3Click() {
@@ -125,7 +173,8 @@ void TForm1::Button3Click() {
         return;
     // Lines s and s + 1 change places.
     const auto order = [s](qsizetype i) { return i == s ? s + 1 : i == s + 1 ? s : i; };
-    SaveReloadSelect(*this, ListText(*this, order), s + 1);
+    SaveReloadSelect(*this, ListText(*this, order), s + 1,
+                     ListChange("下に移動", MoveRecordSplices(ListBox2, s, s + 1), {s, s + 1}));
 }
 
 void TForm1::ToTopClick() {
@@ -138,7 +187,8 @@ void TForm1::ToTopClick() {
         return;
     // Record s first, the ones before it one line down.
     const auto order = [s](qsizetype i) { return i == 0 ? s : i <= s ? i - 1 : i; };
-    SaveReloadSelect(*this, ListText(*this, order), 0);
+    SaveReloadSelect(*this, ListText(*this, order), 0,
+                     ListChange("最上部に移動", MoveRecordSplices(ListBox2, s, 0), {s, 0}));
 }
 
 void TForm1::ToBottomClick() {
@@ -152,9 +202,8 @@ void TForm1::ToBottomClick() {
         return;
     // Record s last, the ones after it one line up.
     const auto order = [s, last](qsizetype i) { return i < s ? i : i < last ? i + 1 : s; };
-    SaveListText(ListText(*this, order));
-    LoadList();
-    ListBox1->setItemIndex(int(ListBox2.size()) - 1);
+    SaveReloadSelect(*this, ListText(*this, order), AtEnd,
+                     ListChange("最下部に移動", MoveRecordSplices(ListBox2, s, last), {s, last}));
 }
 
 void TForm1::ListBox1DblClick() {
@@ -194,9 +243,13 @@ void TForm1::Button4Click() {
     const qsizetype colour = ColorMarkerPos(old);
     if (colour >= 0)
         record += old.mid(colour); // the memo keeps its colour
-    SaveListText(JoinRecords(ListBox2.size(), [&](qsizetype i) -> const QByteArray & {
-        return i == s ? record : ListBox2.at(i);
-    }));
+    std::unique_ptr<MemoChange> change =
+        ListChange("編集保存", {ReplaceRecordSplice(ListBox2, s, record)}, {s, s});
+    change->parts.first().change.layout = LoadedListLayout(*this);
+    if (SaveListText(JoinRecords(ListBox2.size(), [&](qsizetype i) -> const QByteArray & {
+            return i == s ? record : ListBox2.at(i);
+        })))
+        History->Record(std::move(change), {ListFileLoaded});
     ActivatePage(0); // showing the list page reloads it
 }
 
@@ -222,7 +275,8 @@ void TForm1::BgColorClick() {
     const auto line = [&](qsizetype i) -> const QByteArray & {
         return i == s ? r : ListBox2.at(i);
     };
-    SaveReloadSelect(*this, JoinRecords(ListBox2.size(), line), s);
+    SaveReloadSelect(*this, JoinRecords(ListBox2.size(), line), s,
+                     ListChange("背景色を指定", {ReplaceRecordSplice(ListBox2, s, r)}, {s, s}));
 }
 
 void TForm1::ListBox1DrawItem(QPainter *Canvas, int Index, const QRect &Rect, bool Selected) {

@@ -3,6 +3,8 @@
 // or trash file.
 #pragma once
 
+#include "platform/fileio.h"
+#include "store/history.h"
 #include "store/record.h"
 
 #include <QByteArray>
@@ -21,14 +23,20 @@ enum class NewMemoResult {
 // Saves the text of Memo1 as a new memo at the end of the list file and shows
 // the page that follows a save. bytesShown, when given, are the bytes Memo1
 // was filled from: while Memo1 shows exactly them, they are saved as they
-// are. Throws when the list file cannot be opened or created.
-NewMemoResult SaveNewMemo(TForm1 &form, const QByteArray *bytesShown = nullptr);
+// are. Throws when the list file cannot be opened or created. When saved,
+// appended and written receive what the save added to the list file and the
+// file's stamp afterwards.
+NewMemoResult SaveNewMemo(TForm1 &form, const QByteArray *bytesShown = nullptr,
+                          Splice *appended = nullptr, FileStamp *written = nullptr);
 
 // Appends a record and its CR LF to the file, creating it when missing. A
 // file whose last byte is no line end first gets one, so that the record
 // does not join the last line. Throws when the file cannot be opened; false
 // when writing fails (nothing of the record is left in the file then).
-bool AppendRecord(const QString &path, const QByteArray &record);
+// When given, appended receives the bytes added and where, and written the
+// stamp of the file afterwards.
+bool AppendRecord(const QString &path, const QByteArray &record, Splice *appended = nullptr,
+                  FileStamp *written = nullptr);
 
 // The bytes of text as it is saved: known itself when the text is exactly
 // what known shows, otherwise its code page 932 form. When a character has

@@ -4,6 +4,7 @@
 #include "platform/fileio.h"
 #include "platform/platform.h"
 #include "store/record.h"
+#include "store/undo.h"
 #include "ui/Quorvelmain.h"
 #include "ui/widgets.h"
 
@@ -43,10 +44,17 @@ void TForm1::CheckListFileUnchanged() {
     throw CommandCancelled();
 }
 
-void TForm1::SaveListText(const QByteArray &Text) {
+bool TForm1::SaveListText(const QByteArray &Text) {
     CheckListFileUnchanged();
     // The file is replaced atomically: a failed write leaves the old content whole.
     const QByteArray &whole = ListFileTail.isEmpty() ? Text : Text + ListFileTail;
-    if (!WriteFileAtomic(ListFileName, whole, &ListFileLoaded))
-        BeepMessage(QString::fromUtf8("ファイルへの保存時にエラーが発生しました。"));
+    if (WriteFileAtomic(ListFileName, whole, &ListFileLoaded))
+        return true;
+    BeepMessage(QString::fromUtf8("ファイルへの保存時にエラーが発生しました。"));
+    return false;
+}
+
+void TForm1::SetListFileName(const QString &path) {
+    ListFileName = path;
+    History->clear();
 }

@@ -1,8 +1,10 @@
 list(APPEND QV_CORE_SOURCES
   store/common.cpp
+  store/history.cpp
   store/record.cpp)
 list(APPEND QV_APP_SOURCES
   store/listfile.cpp
   store/editing.cpp
   store/rowpaint.cpp
-  store/trash.cpp)
+  store/trash.cpp
+  store/undo.cpp)

@@ -6,6 +6,7 @@
 #include "store/editing.h"
 #include "store/record.h"
 #include "store/rowpaint.h"
+#include "store/undo.h"
 #include "ui/Quorvelmain.h"
 #include "ui/widgets.h"
 
@@ -25,25 +26,70 @@ QString TrashFileName(const TForm1 &f) {
 }
 
 // Appends the selected memo's record to the trash file. True only when the
-// record is in the trash file now; every failure has been reported.
-bool AppendToTrash(TForm1 &f) {
+// record is in the trash file now; every failure has been reported. When
+// given, appended and written receive what the append added and the trash
+// file's stamp afterwards.
+bool AppendToTrash(TForm1 &f, Splice *appended = nullptr, FileStamp *written = nullptr) {
     const QString path = TrashFileName(f);
     if (!FileExists(path) && !CreateEmptyFile(path)) {
         BeepMessage(U("ゴミ箱ファイルの作成に失敗しました。"));
         return false;
     }
     const int s = f.ListBox1->itemIndex();
-    bool written = false;
+    bool done = false;
     if (s >= 0 && s < f.ListBox2.size()) {
         try {
-            written = AppendRecord(path, f.ListBox2.at(s));
+            done = AppendRecord(path, f.ListBox2.at(s), appended, written);
         } catch (const AppError &) {
-            written = false; // the trash file could not be opened
+            done = false; // the trash file could not be opened
         }
     }
-    if (!written)
+    if (!done)
         BeepMessage(U("ゴミ箱ファイルへの書き込みに失敗しました。"));
-    return written;
+    return done;
+}
+
+// Purges the selected trash entry, after the checks of the purge command.
+// True when the entry is gone from the file; part and written receive the
+// change and the trash file's stamp afterwards.
+bool PurgeSelected(TForm1 &f, MemoChange::Part *part, FileStamp *written) {
+    const QString path = TrashFileName(f);
+    if (!FileExists(path)) {
+        BeepMessage(U("予期しないエラーが発生しました。ゴミ箱のデータが見つかりません"));
+        return false;
+    }
+    const int sel = f.ListBox3->itemIndex();
+    if (sel < 0) {
+        BeepMessage(U("削除対象の記事を選択してください。"));
+        return false;
+    }
+    const QByteArray old = ReadWholeFile(path);
+    const QByteArray tail = HiddenTail(old); // bytes from a NUL on are never shown, and kept
+    const QByteArray oldText = old.left(old.size() - tail.size());
+    const QList<QByteArray> lines = SplitLines(old);
+    const bool dropped = sel < lines.size();
+    QByteArray text =
+        JoinRecords(lines.size() - (dropped ? 1 : 0), [&](qsizetype i) -> const QByteArray & {
+            return lines.at(dropped && i >= sel ? i + 1 : i);
+        });
+    text += tail;
+    if (part) {
+        part->file = MemoFile::Trash;
+        part->change.layout = LineLayout::Of(oldText, lines);
+        if (dropped)
+            part->change.splices = {RemoveRecordSplice(lines, sel)};
+    }
+    errno = 0;
+    if (!WriteFileAtomic(path, text, written)) {
+        const int error = errno != 0 ? errno : EIO;
+        // The file may hold the new text already (only its flush to disk
+        // failed): the page shows what it holds, so that no row stands for
+        // another entry at the next restore or purge.
+        f.TabSheet4Show();
+        throw AppError(FileErrorText(error));
+    }
+    f.TabSheet4Show();
+    return true;
 }
 
 } // namespace
@@ -57,12 +103,21 @@ void TForm1::Button5Click() {
     // rewritten from the old lists: checked before anything is written.
     if (ListBox1->itemIndex() >= 0)
         CheckListFileUnchanged();
-    if (AppendToTrash(*this)) {
+    Splice appended;
+    FileStamp trashWritten;
+    if (AppendToTrash(*this, &appended, &trashWritten)) {
         // Every record but the selected one, which the trash holds now.
         const int s = ListBox1->itemIndex();
-        SaveListText(JoinRecords(ListBox2.size() - 1, [&](qsizetype i) -> const QByteArray & {
-            return ListBox2.at(i < s ? i : i + 1);
-        }));
+        auto change = std::make_unique<MemoChange>(U("ゴミ箱に移動"));
+        change->parts = {{MemoFile::Trash, FileChange::Pieces({appended})},
+                         {MemoFile::List, FileChange::Pieces({RemoveRecordSplice(ListBox2, s)},
+                                                             LoadedListLayout(*this))}};
+        change->list = {s, -1};
+        change->trash = {-1, AtEnd};
+        if (SaveListText(JoinRecords(ListBox2.size() - 1, [&](qsizetype i) -> const QByteArray & {
+                return ListBox2.at(i < s ? i : i + 1);
+            })))
+            History->Record(std::move(change), {trashWritten, ListFileLoaded});
     }
     ActivatePage(0); // from the edit page, showing the list page reloads it
 }
@@ -115,45 +170,41 @@ void TForm1::RestoreClick() {
     // The record goes back through the new-memo page and its save, to the
     // end of the list.
     Memo1->setText(DecodeCp932(record));
-    const NewMemoResult saved = SaveNewMemo(*this, &record);
+    Splice appended;
+    FileStamp listWritten;
+    const NewMemoResult saved = SaveNewMemo(*this, &record, &appended, &listWritten);
     Memo1->clear();
     // An entry whose save failed stays in the trash; an empty one, which no
     // save accepts, is purged.
     if (saved == NewMemoResult::NotSaved)
         return;
-    Button6Click();
+    MemoChange::Part purge;
+    FileStamp trashWritten;
+    if (PurgeSelected(*this, &purge, &trashWritten)) {
+        auto change = std::make_unique<MemoChange>(U("復活"));
+        change->trash = {sel, -1};
+        if (saved == NewMemoResult::Saved) {
+            change->parts = {{MemoFile::List, FileChange::Pieces({appended})}, purge};
+            change->list = {-1, AtEnd};
+            History->Record(std::move(change), {listWritten, trashWritten});
+        } else {
+            change->parts = {purge};
+            History->Record(std::move(change), {trashWritten});
+        }
+    }
     ActivatePage(3);
 }
 
 void TForm1::Button6Click() {
-    const QString path = TrashFileName(*this);
-    if (!FileExists(path)) {
-        BeepMessage(U("予期しないエラーが発生しました。ゴミ箱のデータが見つかりません"));
-        return;
-    }
     const int sel = ListBox3->itemIndex();
-    if (sel < 0) {
-        BeepMessage(U("削除対象の記事を選択してください。"));
+    MemoChange::Part purge;
+    FileStamp written;
+    if (!PurgeSelected(*this, &purge, &written))
         return;
-    }
-    const QByteArray old = ReadWholeFile(path);
-    const QList<QByteArray> lines = SplitLines(old);
-    const bool dropped = sel < lines.size();
-    QByteArray text =
-        JoinRecords(lines.size() - (dropped ? 1 : 0), [&](qsizetype i) -> const QByteArray & {
-            return lines.at(dropped && i >= sel ? i + 1 : i);
-        });
-    text += HiddenTail(old); // bytes from a NUL on are never shown, and kept
-    errno = 0;
-    if (!WriteFileAtomic(path, text)) {
-        const int error = errno != 0 ? errno : EIO;
-        // The file may hold the new text already (only its flush to disk
-        // failed): the page shows what it holds, so that no row stands for
-        // another entry at the next restore or purge.
-        TabSheet4Show();
-        throw AppError(FileErrorText(error));
-    }
-    TabSheet4Show();
+    auto change = std::make_unique<MemoChange>(U("完全削除"));
+    change->parts = {purge};
+    change->trash = {sel, -1};
+    History->Record(std::move(change), {written});
 }
 
 void TForm1::N6Click() {
@@ -161,14 +212,34 @@ void TForm1::N6Click() {
 }
 
 void TForm1::Button7Click() {
+    const QString path = TrashFileName(*this);
+    // What the trash holds, for the history. A trash that cannot be read is
+    // emptied all the same; that cannot be taken back.
+    std::optional<QByteArray> held;
+    FileStamp before;
+    try {
+        if (FileExists(path))
+            held = ReadWholeFile(path, &before);
+    } catch (const AppError &) {
+    }
     // A trash file that is already gone is fine, and a folder under its name
     // is no trash file (the page says so); a trash file that could not be
     // deleted is reported once the page shows what it still holds.
-    const bool gone = DeleteFile(TrashFileName(*this)) || errno == ENOENT || errno == EISDIR;
+    const bool gone = DeleteFile(path) || errno == ENOENT || errno == EISDIR;
     const int error = errno;
     TabSheet4Show();
     if (!gone)
         throw AppError(FileErrorText(error));
+    const FileStamp after = StampOf(path);
+    if (!held || !after.exists || after.size != 0)
+        return;
+    if (held->isEmpty()) {
+        History->Rewritten(MemoFile::Trash, before, after); // nothing was taken away
+        return;
+    }
+    auto change = std::make_unique<MemoChange>(U("ゴミ箱を空にする"));
+    change->parts = {{MemoFile::Trash, FileChange::Whole(*held, {})}};
+    History->Record(std::move(change), {after});
 }
 
 void TForm1::ListBox3DrawItem(QPainter *Canvas, int Index, const QRect &Rect, bool Selected) {

@@ -5,6 +5,7 @@
 #include "platform/fileio.h"
 #include "platform/platform.h"
 #include "settings/inifile.h"
+#include "store/undo.h"
 #include "ui/fonts.h"
 #include "ui/widgets.h"
 
@@ -220,8 +221,11 @@ void TForm1::BuildMenus() {
     Redo1->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     N11 = MakeSeparator(Edit1, "N11");
+    History = new ChangeHistory(this);
     Undo1->setEnabled(false);
     Redo1->setEnabled(false);
+    connect(History, &QUndoStack::canUndoChanged, Undo1, &QAction::setEnabled);
+    connect(History, &QUndoStack::canRedoChanged, Redo1, &QAction::setEnabled);
 
     Help1 = MainMenu1->addMenu(U("ヘルプ(&H)"));
     Help1->setObjectName(QStringLiteral("Help1"));
@@ -272,6 +276,8 @@ void TForm1::WireHandlers() {
     on(N10, &QAction::triggered, &TForm1::N10Click);
     on(ReadMe, &QAction::triggered, &TForm1::ReadMeClick);
     on(N3, &QAction::triggered, &TForm1::N3Click);
+    on(Undo1, &QAction::triggered, &TForm1::Undo1Click);
+    on(Redo1, &QAction::triggered, &TForm1::Redo1Click);
     on(N1, &QAction::triggered, &TForm1::N1Click);
     on(D1, &QAction::triggered, &TForm1::D1Click);
     on(BgColor, &QAction::triggered, &TForm1::BgColorClick);

@@ -23,6 +23,7 @@ class QMenuBar;
 class QPainter;
 class QPushButton;
 class QStatusBar;
+class ChangeHistory;
 class MemoEdit;
 class PageControl;
 class TitleListView;
@@ -75,6 +76,9 @@ class TForm1 : public QMainWindow {
     // The bytes of the list file from a NUL byte on: never loaded, and put
     // back after the records by every rewrite.
     QByteArray ListFileTail;
+    // The changes this program made to the list and its trash in this run,
+    // for the Edit menu to take back and make again.
+    ChangeHistory *History = nullptr;
     // The colour the colour dialog opens with: the one chosen last in this run.
     TColor ColorDialog1Color = 0x00000000;
     // The background each row of the title list was last painted with.
@@ -95,7 +99,10 @@ class TForm1 : public QMainWindow {
 
     // --- The list file -----------------------------------------------------
     void LoadList();
-    void SaveListText(const QByteArray &Text);
+    // False when writing failed (reported; the file keeps its old content).
+    bool SaveListText(const QByteArray &Text);
+    // Makes a list file the current one; the history of the one before goes.
+    void SetListFileName(const QString &path);
     // Stops the command when another program changed the list file since it
     // was loaded: beep, message, reload, and nothing is written.
     void CheckListFileUnchanged();
@@ -121,6 +128,10 @@ class TForm1 : public QMainWindow {
     void N6Click();
     void Button7Click();
     void ListBox3DrawItem(QPainter *Canvas, int Index, const QRect &Rect, bool Selected);
+
+    // --- Edit menu -----------------------------------------------------------
+    void Undo1Click();
+    void Redo1Click();
 
     // --- Settings and list files --------------------------------------------
     void N9Click();

@@ -24,7 +24,9 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
+#include <deque>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string_view>
@@ -177,7 +179,7 @@ QList<QByteArray> ShutDownSteps(Trial &r, const QByteArray &old, const QByteArra
     return states;
 }
 
-QList<Command> Commands() {
+QList<Command> MemoCommands() {
     return {
         {"save_new_memo",
          [](Trial &r) {
@@ -304,6 +306,41 @@ QList<Command> Commands() {
          {U("quorvel.trh")},
          {U("quorvel.trh")}},
     };
+}
+
+// Taking back and making again every kind of change: the change is made (and
+// for a redo taken back) while nothing fails, then the Edit menu's item runs.
+QList<Command> HistoryCommands(const QList<Command> &memoCommands) {
+    static const char *const kinds[] = {
+        "save_new_memo", "move_up",         "move_down", "move_to_top", "move_to_bottom", "colour",
+        "save_edit",     "trash_from_list", "restore",   "purge",       "empty_trash"};
+    static std::deque<std::string> names; // the names outlive the tests; a deque never moves them
+    QList<Command> out;
+    for (const char *kind : kinds) {
+        const auto it =
+            std::find_if(memoCommands.cbegin(), memoCommands.cend(),
+                         [&](const Command &c) { return std::string_view(c.name) == kind; });
+        if (it == memoCommands.cend())
+            continue;
+        const Command change = *it;
+        for (const bool redo : {false, true}) {
+            names.push_back((redo ? "redo_" : "undo_") + std::string(kind));
+            out.append({names.back().c_str(),
+                        [change, redo](Trial &r) {
+                            change.prepare(r);
+                            change.run(r);
+                            if (redo)
+                                r.Form().Undo1->trigger();
+                        },
+                        [redo](Trial &r) { (redo ? r.Form().Redo1 : r.Form().Undo1)->trigger(); }});
+        }
+    }
+    return out;
+}
+
+QList<Command> Commands() {
+    const QList<Command> memo = MemoCommands();
+    return memo + HistoryCommands(memo);
 }
 
 void PrintTo(const Command &c, std::ostream *os) {

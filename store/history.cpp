@@ -1,0 +1,211 @@
+#include "store/history.h"
+
+#include "store/record.h"
+
+#include <algorithm>
+
+namespace {
+
+const QByteArray CrLf = QByteArrayLiteral("\r\n");
+
+// The text of a file (before its first NUL) and what follows it.
+std::pair<QByteArray, QByteArray> TextAndTail(const QByteArray &file) {
+    const qsizetype nul = file.indexOf('\0');
+    if (nul < 0)
+        return {file, QByteArray()};
+    return {file.left(nul), file.mid(nul)};
+}
+
+// The records of a text, each followed by CR LF.
+QByteArray EndedByCrLf(const QByteArray &text) {
+    const QList<QByteArray> records = SplitLines(text);
+    qsizetype size = 0;
+    for (const QByteArray &r : records)
+        size += r.size() + 2;
+    QByteArray out;
+    out.reserve(size);
+    for (const QByteArray &r : records) {
+        out += r;
+        out += CrLf;
+    }
+    return out;
+}
+
+bool Holds(const QByteArray &text, qsizetype at, const QByteArray &piece) {
+    return at >= 0 && at + piece.size() <= text.size() &&
+           QByteArrayView(text).sliced(at, piece.size()) == QByteArrayView(piece);
+}
+
+} // namespace
+
+std::optional<LineLayout> LineLayout::Of(const QByteArray &text) {
+    LineLayout layout;
+    QList<std::pair<qsizetype, End>> ends;
+    qsizetype counts[4] = {};
+    const char *p = text.constData();
+    const qsizetype n = text.size();
+    qsizetype pos = 0;
+    while (pos < n) {
+        qsizetype e = pos;
+        while (e < n && p[e] != '\r' && p[e] != '\n')
+            ++e;
+        End end = End::None;
+        if (e < n && p[e] == '\r') {
+            ++e;
+            end = End::Cr;
+        }
+        if (e < n && p[e] == '\n') {
+            ++e;
+            end = end == End::Cr ? End::CrLf : End::Lf;
+        }
+        if (end != End::CrLf)
+            ends.append({layout.records_, end});
+        ++counts[int(end)];
+        ++layout.records_;
+        pos = e;
+    }
+    if (ends.isEmpty())
+        return std::nullopt;
+    // The usual end is the commonest one; only the others are kept.
+    for (End e : {End::None, End::Cr, End::Lf})
+        if (counts[int(e)] > counts[int(layout.usual_)])
+            layout.usual_ = e;
+    for (qsizetype i = 0, k = 0; i < layout.records_; ++i) {
+        const End e = k < ends.size() && ends[k].first == i ? ends[k++].second : End::CrLf;
+        if (e != layout.usual_)
+            layout.others_.append({i, e});
+    }
+    return layout;
+}
+
+std::optional<LineLayout> LineLayout::Of(const QByteArray &text, const QList<QByteArray> &records) {
+    qsizetype crlfSize = 0;
+    for (const QByteArray &r : records)
+        crlfSize += r.size() + 2;
+    // Each record's end takes at most two bytes, CR LF exactly two.
+    if (crlfSize == text.size())
+        return std::nullopt;
+    return Of(text);
+}
+
+LineLayout::End LineLayout::EndOf(qsizetype record) const {
+    // others_ is ordered by record: a binary search finds the exceptions.
+    const auto it = std::lower_bound(
+        others_.cbegin(), others_.cend(), record,
+        [](const std::pair<qsizetype, End> &o, qsizetype r) { return o.first < r; });
+    return it != others_.cend() && it->first == record ? it->second : usual_;
+}
+
+std::optional<QByteArray> LineLayout::Apply(const QByteArray &crlfText) const {
+    const QList<QByteArray> records = SplitLines(crlfText);
+    if (records.size() != records_)
+        return std::nullopt;
+    QByteArray out;
+    out.reserve(crlfText.size());
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        out += records[i];
+        switch (EndOf(i)) {
+        case End::None:
+            break;
+        case End::Cr:
+            out += '\r';
+            break;
+        case End::Lf:
+            out += '\n';
+            break;
+        case End::CrLf:
+            out += CrLf;
+            break;
+        }
+    }
+    return out;
+}
+
+FileChange FileChange::Pieces(QList<Splice> splices, std::optional<LineLayout> layout) {
+    FileChange c;
+    c.splices = std::move(splices);
+    c.layout = std::move(layout);
+    return c;
+}
+
+FileChange FileChange::Whole(QByteArray before, QByteArray after) {
+    FileChange c;
+    c.whole = true;
+    c.wholeBefore = std::move(before);
+    c.wholeAfter = std::move(after);
+    return c;
+}
+
+std::optional<QByteArray> FileChange::Made(const QByteArray &file) const {
+    if (whole) {
+        if (file != wholeBefore)
+            return std::nullopt;
+        return wholeAfter;
+    }
+    auto [text, tail] = TextAndTail(file);
+    if (layout) {
+        // The text was rewritten from its records: only a text with these
+        // very line ends is the one the change was made on.
+        if (LineLayout::Of(text) != layout)
+            return std::nullopt;
+        text = EndedByCrLf(text);
+    }
+    for (const Splice &s : splices) {
+        if (!Holds(text, s.at, s.removed))
+            return std::nullopt;
+        text.replace(s.at, s.removed.size(), s.inserted);
+    }
+    return text + tail;
+}
+
+std::optional<QByteArray> FileChange::TakenBack(const QByteArray &file) const {
+    if (whole) {
+        if (file != wholeAfter)
+            return std::nullopt;
+        return wholeBefore;
+    }
+    auto [text, tail] = TextAndTail(file);
+    for (auto s = splices.crbegin(); s != splices.crend(); ++s) {
+        if (!Holds(text, s->at, s->inserted))
+            return std::nullopt;
+        text.replace(s->at, s->inserted.size(), s->removed);
+    }
+    if (layout) {
+        if (LineLayout::Of(text))
+            return std::nullopt; // not the text the rewrite left
+        std::optional<QByteArray> before = layout->Apply(text);
+        if (!before)
+            return std::nullopt;
+        text = std::move(*before);
+    }
+    return text + tail;
+}
+
+qsizetype RecordOffset(const QList<QByteArray> &records, qsizetype i) {
+    qsizetype at = 0;
+    for (qsizetype k = 0; k < i; ++k)
+        at += records[k].size() + 2;
+    return at;
+}
+
+QByteArray OwnBytes(const QByteArray &bytes) {
+    return QByteArray(bytes.constData(), bytes.size());
+}
+
+QList<Splice> MoveRecordSplices(const QList<QByteArray> &records, qsizetype from, qsizetype to) {
+    const QByteArray line = records[from] + CrLf;
+    const qsizetype at = RecordOffset(records, from);
+    // Where index to lies once the record has left.
+    const qsizetype target =
+        to < from ? RecordOffset(records, to) : RecordOffset(records, to + 1) - line.size();
+    return {Splice{at, line, QByteArray()}, Splice{target, QByteArray(), line}};
+}
+
+Splice ReplaceRecordSplice(const QList<QByteArray> &records, qsizetype i,
+                           const QByteArray &record) {
+    return Splice{RecordOffset(records, i), OwnBytes(records[i]), OwnBytes(record)};
+}
+
+Splice RemoveRecordSplice(const QList<QByteArray> &records, qsizetype i) {
+    return Splice{RecordOffset(records, i), records[i] + CrLf, QByteArray()};
+}
