@@ -13,12 +13,18 @@
 //                                      shown with N memos loaded
 //   quorvel_bench --child-rss DIR      the same, then closes the program and
 //                                      prints "rss KB", the peak resident size
+//   quorvel_bench --child-history DIR KEEP  starts, makes 100 changes of
+//                                      every kind, keeping them in the
+//                                      history (KEEP 1) or dropping each one
+//                                      at once (0), and prints "changes K"
+//                                      and "rss KB"
 //   quorvel_bench --generate N FILE [SEED]  writes the list file of N memos
 //                                      the measurements use (seed 1 for
 //                                      the list, 2 for the trash)
 #include "bench/listgen.h"
 #include "platform/fileio.h"
 #include "settings/inifile.h"
+#include "store/undo.h"
 #include "tests/unit/test_platform.h"
 #include "ui/Quorvelmain.h"
 #include "ui/program.h"
@@ -322,17 +328,19 @@ void ScrollRepaint(benchmark::State &state, int n) {
 
 // Runs this program in a child mode on the folder; the time until it prints
 // its first line, and that line.
-QString RunChild(const char *mode, const QString &dir, double *secondsToFirstLine) {
+QString RunChild(const char *mode, const QString &dir, double *secondsToFirstLine,
+                 const QStringList &more = {}) {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     const Clock::time_point t0 = Clock::now();
-    child.start(QCoreApplication::applicationFilePath(), {QString::fromUtf8(mode), dir});
+    child.start(QCoreApplication::applicationFilePath(),
+                QStringList{QString::fromUtf8(mode), dir} + more);
     QByteArray line;
-    while (!line.contains('\n') && child.waitForReadyRead(120000))
+    while (!line.contains('\n') && child.waitForReadyRead(600000))
         line += child.readAll();
     if (secondsToFirstLine)
         *secondsToFirstLine = Seconds(t0);
-    child.waitForFinished(120000);
+    child.waitForFinished(600000);
     line += child.readAll();
     return QString::fromUtf8(line).trimmed();
 }
@@ -368,7 +376,44 @@ void PeakMemory(benchmark::State &state, int n) {
     state.counters["file_kb"] = double(QFileInfo(e.ListFile()).size()) / 1024.0;
 }
 
+void HistoryMemory(benchmark::State &state, int n) {
+    Env &e = EnvFor(n);
+    double kb[2] = {0, 0};
+    for (auto _ : state) {
+        double seconds = 0;
+        for (const int keep : {0, 1}) {
+            double s = 0;
+            const QStringList got =
+                RunChild("--child-history", e.dir.path(), &s, {QString::number(keep)}).split(u'\n');
+            seconds += s;
+            if (got.size() != 3 || got[1] != QStringLiteral("changes %1").arg(keep ? 100 : 0) ||
+                !got[2].startsWith(QStringLiteral("rss "))) {
+                state.SkipWithError(("child said: " + got.join(u'|').toStdString()).c_str());
+                return;
+            }
+            kb[keep] = got[2].mid(4).toDouble();
+        }
+        state.SetIterationTime(seconds);
+    }
+    state.counters["rss_kb_dropped"] = kb[0];
+    state.counters["rss_kb_kept"] = kb[1];
+}
+
 // --- The child modes ---------------------------------------------------------
+
+// Prints "rss KB": the high-water mark of this program image. (getrusage
+// would also count the pages of the benchmark process this one was forked
+// from.)
+void PrintPeakMemory() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    long long kb = -1;
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("VmHWM:"))
+                kb = line.mid(6).trimmed().split(' ').first().toLongLong();
+    std::printf("rss %lld\n", kb);
+    std::fflush(stdout);
+}
 
 int Child(int argc, char **argv, bool rss) {
     QApplication app(argc, argv);
@@ -385,16 +430,60 @@ int Child(int argc, char **argv, bool rss) {
         std::_Exit(0);
     program.reset();
     SetPlatform(nullptr);
-    // The high-water mark of this program image. (getrusage would also count
-    // the pages of the benchmark process this one was forked from.)
-    QFile status(QStringLiteral("/proc/self/status"));
-    long long kb = -1;
-    if (status.open(QIODevice::ReadOnly))
-        for (const QByteArray &line : status.readAll().split('\n'))
-            if (line.startsWith("VmHWM:"))
-                kb = line.mid(6).trimmed().split(' ').first().toLongLong();
-    std::printf("rss %lld\n", kb);
+    PrintPeakMemory();
+    return 0;
+}
+
+int ChildHistory(int argc, char **argv) {
+    QApplication app(argc, argv);
+    testing_support::TestPlatform platform(
+        QDir(QString::fromLocal8Bit(argv[2])).filePath(QStringLiteral("quorvel")));
+    SetPlatform(&platform);
+    InitApplication();
+    const bool keep = std::string(argv[3]) == "1";
+    auto program = std::make_unique<QuorvelProgram>();
+    TForm1 &f = program->form1();
+    f.show();
+    Settle();
+    const int n = int(f.ListBox2.size());
+    std::printf("ready %d\n", n);
     std::fflush(stdout);
+    // Moves, colours, edits and moves to the trash of memos all over the list.
+    for (int i = 0; i < 100 && n > 2; ++i) {
+        f.ActivatePage(0);
+        Settle();
+        f.ListBox1->setItemIndex(1 + int((qint64(i) * 7919) % (n - 2)));
+        switch (i % 5) {
+        case 0:
+            f.Button2Click();
+            break;
+        case 1:
+            platform.colours = {i % 2 ? 0x000000FFu : 0x0000FF00u};
+            f.BgColorClick();
+            break;
+        case 2:
+            f.ListBox1DblClick();
+            Settle();
+            f.Memo3->setText(f.Memo3->text() + QString::fromUtf8("済"));
+            f.Button4Click();
+            break;
+        case 3:
+            f.ToTopClick();
+            break;
+        case 4:
+            f.D1Click();
+            break;
+        }
+        Settle();
+        if (!keep)
+            f.History->clear();
+    }
+    if (!platform.events.isEmpty())
+        std::printf("the program said: %s\n", platform.events.join(u'|').toUtf8().constData());
+    std::printf("changes %d\n", f.History->count());
+    program.reset();
+    SetPlatform(nullptr);
+    PrintPeakMemory();
     return 0;
 }
 
@@ -529,6 +618,15 @@ int PrintTable(const Collector &c, const std::vector<int> &sizes, int reps) {
     }
     if (empty)
         std::printf("%-9s  %-34s %10.0f\n", "0", "empty list", empty->counters.at("rss_kb"));
+    if (const Result *h = get("HistoryMemory", sizes.back());
+        h && h->counters.count("rss_kb_kept")) {
+        const double kept = h->counters.at("rss_kb_kept"),
+                     dropped = h->counters.at("rss_kb_dropped");
+        std::printf("%-9s  %-34s %10.0f\n%-9s  %-34s %10.0f\n%-9s  %-34s %10.0f\n",
+                    Thousands(sizes.back()).c_str(), "100 changes, history dropped", dropped,
+                    Thousands(sizes.back()).c_str(), "100 changes, history kept", kept,
+                    Thousands(sizes.back()).c_str(), "the history's cost", kept - dropped);
+    }
     std::printf("\n%s\n", missed == 0 ? "Every target is met." : "Some targets are NOT met.");
     return missed;
 }
@@ -551,6 +649,8 @@ int main(int argc, char **argv) {
         return Child(argc, argv, false);
     if (argc == 3 && std::string(argv[1]) == "--child-rss")
         return Child(argc, argv, true);
+    if (argc == 4 && std::string(argv[1]) == "--child-history")
+        return ChildHistory(argc, argv);
     if ((argc == 4 || argc == 5) && std::string(argv[1]) == "--generate")
         return WriteListFile(QString::fromLocal8Bit(argv[3]), std::atoi(argv[2]),
                              argc == 5 ? std::strtoull(argv[4], nullptr, 10) : 1)
@@ -581,6 +681,7 @@ int main(int argc, char **argv) {
         {"ScrollRepaint", ScrollRepaint},
         {"Startup", Startup},
         {"PeakMemory", PeakMemory},
+        {"HistoryMemory", HistoryMemory},
     };
     const auto add = [reps](const char *name, Fn fn, int n, int iterations) {
         benchmark::RegisterBenchmark(Key(name, n).c_str(), fn, n)
@@ -595,6 +696,16 @@ int main(int argc, char **argv) {
         for (const auto &[name, fn] : measurements) {
             const bool once = std::string(name) == "Startup" || std::string(name) == "PeakMemory" ||
                               std::string(name) == "ScrollRepaint";
+            // A hundred changes on the biggest list only, once: it takes minutes.
+            if (std::string(name) == "HistoryMemory") {
+                if (n == sizes.back())
+                    benchmark::RegisterBenchmark(Key(name, n).c_str(), fn, n)
+                        ->UseManualTime()
+                        ->Unit(benchmark::kMillisecond)
+                        ->Iterations(1)
+                        ->Repetitions(1);
+                continue;
+            }
             add(name, fn, n, once ? 1 : iterations);
         }
     }

@@ -79,6 +79,7 @@ bool AppendRecord(const QString &path, const QByteArray &record, Splice *appende
     // the error goes to the caller, and nothing is written.
     const TextEnd end = ScanTextEnd(path);
     QByteArray data;
+    data.reserve(record.size() + 4); // its own buffer, never the record's
     if (end.lastByte >= 0 && end.lastByte != '\r' && end.lastByte != '\n')
         data += CrLf; // the last record of a file edited elsewhere keeps its own line
     data += record;
@@ -121,7 +122,7 @@ NewMemoResult SaveNewMemo(TForm1 &f, const QByteArray *bytesShown, Splice *appen
         return NewMemoResult::NotSaved;
     }
     if (loaded) {
-        f.ListBox2.append(record);
+        f.ListBox2.append(OwnBytes(record));
         f.ListFileLoaded = stamp;
     }
     if (appended)

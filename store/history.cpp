@@ -31,6 +31,16 @@ QByteArray EndedByCrLf(const QByteArray &text) {
     return out;
 }
 
+// A record and its CR LF in a buffer of their own. (Appending to a record
+// that shares a loaded file's bytes would allocate as much as the whole file.)
+QByteArray OwnLine(const QByteArray &record) {
+    QByteArray line(record.size() + 2, Qt::Uninitialized);
+    std::copy(record.cbegin(), record.cend(), line.begin());
+    line[record.size()] = '\r';
+    line[record.size() + 1] = '\n';
+    return line;
+}
+
 bool Holds(const QByteArray &text, qsizetype at, const QByteArray &piece) {
     return at >= 0 && at + piece.size() <= text.size() &&
            QByteArrayView(text).sliced(at, piece.size()) == QByteArrayView(piece);
@@ -189,11 +199,11 @@ qsizetype RecordOffset(const QList<QByteArray> &records, qsizetype i) {
 }
 
 QByteArray OwnBytes(const QByteArray &bytes) {
-    return QByteArray(bytes.constData(), bytes.size());
+    return bytes.isEmpty() ? QByteArray() : QByteArray(bytes.constData(), bytes.size());
 }
 
 QList<Splice> MoveRecordSplices(const QList<QByteArray> &records, qsizetype from, qsizetype to) {
-    const QByteArray line = records[from] + CrLf;
+    const QByteArray line = OwnLine(records[from]);
     const qsizetype at = RecordOffset(records, from);
     // Where index to lies once the record has left.
     const qsizetype target =
@@ -207,5 +217,5 @@ Splice ReplaceRecordSplice(const QList<QByteArray> &records, qsizetype i,
 }
 
 Splice RemoveRecordSplice(const QList<QByteArray> &records, qsizetype i) {
-    return Splice{RecordOffset(records, i), records[i] + CrLf, QByteArray()};
+    return Splice{RecordOffset(records, i), OwnLine(records[i]), QByteArray()};
 }

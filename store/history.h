@@ -69,7 +69,9 @@ struct FileChange {
 qsizetype RecordOffset(const QList<QByteArray> &records, qsizetype i);
 
 // A copy of bytes that shares nothing with the buffer they come from, so
-// that keeping it does not keep a whole loaded file in memory.
+// that keeping it does not keep a whole loaded file in memory. (A record
+// that shares a loaded file's bytes must not be appended to either: Qt would
+// give the copy as much room as the whole file.)
 QByteArray OwnBytes(const QByteArray &bytes);
 
 // The splices of the usual changes to a text of records each ending in CR LF.
