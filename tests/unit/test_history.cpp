@@ -77,4 +77,33 @@ TEST_F(HistoryTest, KeepsTheLastHundredChanges) {
     EXPECT_TRUE(platform_->events.isEmpty()) << platform_->events.join(U(" | ")).toStdString();
 }
 
+TEST_F(HistoryTest, KeepsOnlyTheRecordsTheChangesConcern) {
+    // Loaded records share the file's buffer: a history entry holding one of
+    // them, or a copy Qt sized after that buffer, would keep a whole list.
+    QByteArray list;
+    for (int i = 0; i < 5000; ++i)
+        list += "memo number " + QByteArray::number(i) + " with some text\r\n";
+    Write("quorvel.lst", list);
+    TForm1 &f = Start();
+    const auto select = [&f](int row) { f.ListBox1->setItemIndex(row); };
+    select(4000);
+    f.ToTopClick();
+    select(3000);
+    f.Button2Click();
+    select(2000);
+    platform_->colours.push_back(0x000000FF);
+    f.BgColorClick();
+    select(1000);
+    f.D1Click();
+    ASSERT_EQ(f.History->count(), 4);
+    for (int i = 0; i < f.History->count(); ++i) {
+        const auto *c = static_cast<const MemoChange *>(f.History->command(i));
+        for (const MemoChange::Part &part : c->parts)
+            for (const Splice &s : part.change.splices)
+                for (const QByteArray *bytes : {&s.removed, &s.inserted})
+                    EXPECT_LE(bytes->capacity(), bytes->size() + 64)
+                        << c->text().toStdString() << ": " << bytes->toStdString();
+    }
+}
+
 } // namespace
