@@ -7,9 +7,16 @@
 #include <QString>
 #include <QStringList>
 
+// The height of a page's grid of line slots in device units, the same on
+// every printer whatever its resolution: a printer surface picks a resolution
+// at which this much fits its printable area.
+constexpr int PageGridUnits = 4000;
+
 class PageSurface {
   public:
     virtual ~PageSurface() = default;
+    // Names the document (a PDF's title, a print job's name). Before BeginDoc.
+    virtual void SetDocName(const QString &name) { (void)name; }
     // Opens the document and its first page.
     virtual void BeginDoc() = 0;
     // Sets the font size in points: the height becomes
@@ -39,6 +46,8 @@ int FontSizeFor(int height, int dpi);
 class RecordingSurface : public PageSurface {
   public:
     explicit RecordingSurface(int dpi) : dpi_(dpi) {}
+    // The name is kept aside, not logged: the log is what went on the page.
+    void SetDocName(const QString &name) override { docName_ = name; }
     void BeginDoc() override;
     void SetFontSize(int points) override;
     int FontHeight() const override { return height_; }
@@ -58,10 +67,12 @@ class RecordingSurface : public PageSurface {
     };
     const QList<Op> &ops() const { return ops_; }
     int dpi() const { return dpi_; }
+    const QString &docName() const { return docName_; }
 
   private:
     int dpi_;
     int height_ = 0;
     int page_ = 0;
+    QString docName_;
     QList<Op> ops_;
 };

@@ -5,14 +5,30 @@
 #include "platform/cp932.h"
 
 #include <QFont>
-#include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QPageLayout>
 #include <QPainter>
 #include <QPrintDialog>
+#include <QPrintEngine>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QWidget>
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
+#include <cups/cups.h>
+
 namespace {
+
+// No printer prints finer; a page too small for the grid even at this
+// resolution has its lines shrunk to fit instead.
+constexpr int MaxResolution = 9600;
+
+// The print options that the print dialog's printer properties set, as
+// name, value, name, value...: the property of the CUPS print engine under
+// this key. Other engines have none.
+constexpr auto CupsOptionsKey = QPrintEngine::PrintEnginePropertyKey(0xfe00);
 
 // A gothic face that shows Japanese, asked for by its Windows names first.
 QFont PrintFont(int pixels) {
@@ -27,7 +43,98 @@ QFont PrintFont(int pixels) {
     throw AppError(QString::fromUtf8("印刷できません"));
 }
 
+std::optional<int> SaneResolution(std::optional<int> dpi) {
+    if (dpi && *dpi >= 1 && *dpi <= MaxResolution)
+        return dpi;
+    return std::nullopt;
+}
+
+// The default resolution of a print queue ("name" or "name/instance"): the
+// user's own default for it, else the printer's.
+std::optional<int> QueueResolution(const QString &printerName) {
+    const qsizetype slash = printerName.indexOf(QLatin1Char('/'));
+    const QByteArray name = printerName.left(slash).toLocal8Bit();
+    const QByteArray instance = slash < 0 ? QByteArray() : printerName.mid(slash + 1).toLocal8Bit();
+    cups_dest_t *dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.constData(),
+                                         instance.isEmpty() ? nullptr : instance.constData());
+    if (!dest)
+        return std::nullopt;
+    std::optional<int> dpi;
+    for (const char *option : {"printer-resolution", "Resolution"}) {
+        if (const char *value = cupsGetOption(option, dest->num_options, dest->options)) {
+            dpi = ParseResolution(QString::fromLatin1(value));
+            if (dpi)
+                break;
+        }
+    }
+    if (!dpi) {
+        if (cups_dinfo_t *info = cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest)) {
+            if (ipp_attribute_t *attr =
+                    cupsFindDestDefault(CUPS_HTTP_DEFAULT, dest, info, "printer-resolution")) {
+                if (ippGetValueTag(attr) == IPP_TAG_RESOLUTION) {
+                    int down = 0;
+                    ipp_res_t units = IPP_RES_PER_INCH;
+                    ippGetResolution(attr, 0, &down, &units);
+                    dpi = units == IPP_RES_PER_CM ? int(std::lround(down * 2.54)) : down;
+                }
+            }
+            cupsFreeDestInfo(info);
+        }
+    }
+    cupsFreeDests(1, dest);
+    return SaneResolution(dpi);
+}
+
 } // namespace
+
+int LayoutResolution(const QPageLayout &page, std::optional<int> own) {
+    const int base = SaneResolution(own).value_or(FallbackResolution);
+    const auto fits = [&page](int dpi) {
+        return page.paintRectPixels(dpi).height() >= PageGridUnits;
+    };
+    if (fits(base))
+        return base;
+    const qreal points = page.paintRect(QPageLayout::Point).height();
+    if (!(points > 0))
+        return base;
+    // The grid is PageGridUnits / dpi inches tall; start from the exact
+    // bound and let the page's own rounding have the last word.
+    int dpi = int(std::clamp<qreal>(std::ceil(PageGridUnits * 72.0 / points), base, MaxResolution));
+    while (dpi < MaxResolution && !fits(dpi))
+        ++dpi;
+    return dpi;
+}
+
+std::optional<int> ParseResolution(QStringView setting) {
+    static const QRegularExpression form(
+        QStringLiteral("^([0-9]{1,6})(?:x([0-9]{1,6}))?(dpi|dpcm)$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = form.match(setting.toString());
+    if (!m.hasMatch())
+        return std::nullopt;
+    const int down = (m.hasCaptured(2) ? m.capturedView(2) : m.capturedView(1)).toInt();
+    const bool perCm = m.capturedView(3).compare(QLatin1String("dpcm"), Qt::CaseInsensitive) == 0;
+    const int dpi = perCm ? int(std::lround(down * 2.54)) : down;
+    if (dpi < 1)
+        return std::nullopt;
+    return dpi;
+}
+
+std::optional<int> PrinterResolution(QPrinter &printer) {
+    if (printer.outputFormat() != QPrinter::NativeFormat || printer.printerName().isEmpty())
+        return std::nullopt;
+    if (QPrintEngine *engine = printer.printEngine()) {
+        const QStringList options = engine->property(CupsOptionsKey).toStringList();
+        for (qsizetype i = 0; i + 1 < options.size(); i += 2) {
+            if (options[i] == QLatin1String("Resolution") ||
+                options[i] == QLatin1String("printer-resolution")) {
+                if (const std::optional<int> dpi = SaneResolution(ParseResolution(options[i + 1])))
+                    return dpi;
+            }
+        }
+    }
+    return QueueResolution(printer.printerName());
+}
 
 PrinterSurface::PrinterSurface(std::unique_ptr<QPrinter> printer) : printer_(std::move(printer)) {}
 
@@ -37,9 +144,15 @@ int PrinterSurface::DpiY() const {
     return printer_->logicalDpiY();
 }
 
+void PrinterSurface::SetDocName(const QString &name) {
+    printer_->setDocName(name);
+}
+
 void PrinterSurface::BeginDoc() {
     if (!printer_->isValid())
         PrinterFailed();
+    // From here on the font converts between points and this resolution.
+    printer_->setResolution(LayoutResolution(printer_->pageLayout(), PrinterResolution(*printer_)));
     pages_ = {QList<Text>()};
     open_ = true;
 }
@@ -54,7 +167,7 @@ int PrinterSurface::FontSize() const {
 
 void PrinterSurface::TextOut(int x, int y, const QByteArray &text) {
     if (open_)
-        pages_.last().append(Text{x, y, std::abs(height_), text});
+        pages_.last().append(Text{x, y, std::abs(height_), DecodeCp932(text)});
 }
 
 void PrinterSurface::NewPage() {
@@ -69,11 +182,30 @@ void PrinterSurface::EndDoc() {
     const QList<QList<Text>> pages = std::move(pages_);
     pages_.clear();
 
+    // How far right and down the lines reach, as the face draws them.
+    std::optional<QFontMetricsF> metrics;
+    int measured = -1;
+    qreal right = 0;
+    qreal bottom = 0;
+    for (const QList<Text> &page : pages) {
+        for (const Text &t : page) {
+            if (t.height != measured) {
+                measured = t.height;
+                metrics.emplace(PrintFont(t.height), printer_.get());
+            }
+            right = std::max(right, t.x + metrics->horizontalAdvance(t.text));
+            bottom = std::max(bottom, t.y + metrics->height());
+        }
+    }
+    const qreal width = printer_->width();
+    const qreal height = printer_->height();
+
     QPainter painter;
     if (!painter.begin(printer_.get()))
         PrinterFailed();
+    painter.scale(right > width ? width / right : 1.0, bottom > height ? height / bottom : 1.0);
     int fontHeight = -1;
-    int ascent = 0;
+    qreal ascent = 0;
     for (qsizetype p = 0; p < pages.size(); ++p) {
         if (p > 0 && !printer_->newPage()) {
             painter.end();
@@ -83,10 +215,10 @@ void PrinterSurface::EndDoc() {
             if (t.height != fontHeight) {
                 fontHeight = t.height;
                 painter.setFont(PrintFont(fontHeight));
-                ascent = painter.fontMetrics().ascent();
+                ascent = QFontMetricsF(painter.font(), printer_.get()).ascent();
             }
             // The top of the character cell lies at y.
-            painter.drawText(QPoint(t.x, t.y + ascent), DecodeCp932(t.bytes));
+            painter.drawText(QPointF(t.x, t.y + ascent), t.text);
         }
     }
     if (!painter.end())

@@ -10,9 +10,6 @@
 
 namespace {
 
-// The vertical extent of a page's line grid in device units, the same on
-// every printer whatever its resolution.
-constexpr qint32 PageGridHeight = 4000;
 // The wrap width is this many bytes-times-points: 52 bytes at 21 points.
 constexpr qint32 WrapWidthPoints = 1100;
 
@@ -202,11 +199,11 @@ TPrintObject::Outcome TPrintObject::PrintList(PageSurface &surface, const QStrin
         }
         const qint32 lineStep = RoundTenthHalfEven(static_cast<qint32>(n));
         const qint32 sizeBack = surface.FontSize();
-        if (lineStep < 1 || lineStep > PageGridHeight || sizeBack < 1) {
+        if (lineStep < 1 || lineStep > PageGridUnits || sizeBack < 1) {
             surface.AbortDoc();
             return Outcome::InvalidSettings;
         }
-        const qint32 linesPerPage = PageGridHeight / lineStep;
+        const qint32 linesPerPage = PageGridUnits / lineStep;
         const qint32 wrapWidth = WrapWidthPoints / sizeBack;
 
         SlotWriter writer(surface, lineStep, linesPerPage, wrapWidth);

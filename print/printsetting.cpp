@@ -11,6 +11,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -83,6 +85,20 @@ std::optional<int> ParseDecimal(const QString &text) {
     if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
         return std::nullopt;
     return static_cast<int>(v);
+}
+
+// Whether typed text may go into the font size field: digits, signs, the
+// decimal separator and control characters (editing keys) only.
+bool Typeable(const QString &text, const QLocale &locale) {
+    const QString separator = locale.decimalPoint();
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool control = u < 0x20 || u == 0x7F;
+        const bool allowed = (u >= u'0' && u <= u'9') || u == u'+' || u == u'-' || separator == c;
+        if (!control && !allowed)
+            return false;
+    }
+    return true;
 }
 
 // The combo box's ten line spacings; item i stands for i + 11.
@@ -175,19 +191,29 @@ void TSpinEdit::keyPressEvent(QKeyEvent *e) {
     default:
         break;
     }
-    const QString text = e->text();
-    const QString separator = locale().decimalPoint();
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        const bool control = u < 0x20 || u == 0x7F;
-        const bool allowed = (u >= u'0' && u <= u'9') || u == u'+' || u == u'-' || separator == c;
-        if (!control && !allowed) {
-            platform().Beep();
-            e->accept();
-            return;
-        }
+    if (!Typeable(e->text(), locale())) {
+        platform().Beep();
+        e->accept();
+        return;
     }
     QSpinBox::keyPressEvent(e);
+}
+
+// Text committed by an input method ("１２あ" typed in kana mode) passes the
+// same filter as keys: refused whole, with the beep. The composition still
+// ends, as it would with the text taken.
+bool TSpinEdit::event(QEvent *e) {
+    if (e->type() == QEvent::InputMethod) {
+        auto *im = static_cast<QInputMethodEvent *>(e);
+        if (!Typeable(im->commitString(), locale())) {
+            platform().Beep();
+            QInputMethodEvent withoutCommit(im->preeditString(), im->attributes());
+            QSpinBox::event(&withoutCommit);
+            e->accept();
+            return true;
+        }
+    }
+    return QSpinBox::event(e);
 }
 
 void TSpinEdit::focusOutEvent(QFocusEvent *e) {
@@ -311,8 +337,10 @@ void TForm2::Button2Click() {
 void TForm2::showEvent(QShowEvent *e) {
     // A showing by the program (not the window system restoring it) of the
     // hidden dialog: what was entered and not saved is replaced.
-    if (!e->spontaneous())
+    if (!e->spontaneous()) {
         FormCreate();
+        SpinEdit1->setFocus();
+    }
     QWidget::showEvent(e);
 }
 
@@ -336,6 +364,8 @@ void TForm1::PrintClick() {
     std::unique_ptr<PageSurface> surface = platform().ChoosePrinter();
     if (!surface)
         return; // cancelled: nothing is begun
+    // The document is named after the list: a PDF's title, a print job's name.
+    surface->SetDocName(QFileInfo(ListFileName).fileName());
     TPrintObject PrintObject;
     if (PrintObject.PrintList(*surface, SettingsFileName(), ListBox1->titleModel()->titles(),
                               ListBox2) == TPrintObject::Outcome::InvalidSettings)

@@ -15,7 +15,8 @@ class QPushButton;
 // Setting the value, the arrow keys and the buttons keep it in 9 ... 30;
 // leaving the field rewrites an integer outside 9 ... 30 to the nearer bound
 // and leaves any other text as it is. Typing takes digits, signs and the
-// decimal separator and beeps at anything else, and at Enter.
+// decimal separator and beeps at anything else, and at Enter; text that an
+// input method commits is held to the same rule.
 class TSpinEdit : public QSpinBox {
     Q_OBJECT
   public:
@@ -37,6 +38,7 @@ class TSpinEdit : public QSpinBox {
     int valueFromText(const QString &text) const override;
     QString textFromValue(int value) const override;
     StepEnabled stepEnabled() const override;
+    bool event(QEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
     void focusOutEvent(QFocusEvent *e) override;
 
@@ -73,8 +75,9 @@ class TForm2 : public QWidget {
     void Button2Click();
 
   protected:
-    // Each showing of the hidden dialog loads it anew. The close box only
-    // hides it (the default of a QWidget): nothing is written.
+    // Each showing of the hidden dialog loads it anew and puts the focus in
+    // the font size field. The close box only hides it (the default of a
+    // QWidget): nothing is written.
     void showEvent(QShowEvent *e) override;
 
   private:
