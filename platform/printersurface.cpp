@@ -197,8 +197,11 @@ void PrinterSurface::EndDoc() {
             bottom = std::max(bottom, t.y + metrics->height());
         }
     }
-    const qreal width = printer_->width();
-    const qreal height = printer_->height();
+    // The printable area in device units, unrounded.
+    const QSizeF area = printer_->pageLayout().paintRect(QPageLayout::Point).size() *
+                        (printer_->resolution() / 72.0);
+    const qreal width = area.width();
+    const qreal height = area.height();
 
     QPainter painter;
     if (!painter.begin(printer_.get()))
