@@ -158,6 +158,13 @@ int OpenFile(const QString &path, int flags, mode_t mode, const char *what) {
     return SysOpen(QFile::encodeName(path).constData(), flags, mode, what);
 }
 
+// Opens a file for reading without waiting: a named pipe under the name
+// would otherwise hold the open until some other program writes to it. The
+// flag changes nothing for a plain file, and nothing else is read.
+int OpenForReading(const QString &path) {
+    return OpenFile(path, O_RDONLY | O_NONBLOCK, 0, "open");
+}
+
 // Writes every byte, going on after partial writes and interruptions.
 bool WriteAll(int fd, const char *data, qsizetype size) {
     while (size > 0) {
@@ -337,14 +344,14 @@ QString FileErrorText(int errnoValue) {
 }
 
 QByteArray ReadWholeFile(const QString &path, FileStamp *stamp) {
-    Fd fd(OpenFile(path, O_RDONLY, 0, "open"));
+    Fd fd(OpenForReading(path));
     if (!fd.valid())
         throw CannotOpen(path);
     return ReadAll(fd, path, stamp);
 }
 
 std::optional<QByteArray> ReadFileIfPresent(const QString &path) {
-    Fd fd(OpenFile(path, O_RDONLY, 0, "open"));
+    Fd fd(OpenForReading(path));
     if (!fd.valid()) {
         if (errno == ENOENT)
             return std::nullopt;
@@ -405,12 +412,20 @@ bool WriteFileAtomic(const QString &path, const QByteArray &data, FileStamp *wri
 }
 
 bool AppendToFile(const QString &path, const QByteArray &data, FileStamp *written) {
-    Fd fd(OpenFile(path, O_WRONLY | O_APPEND | O_CREAT, 0666, "open"));
-    if (!fd.valid())
+    // Without waiting: a named pipe with no program reading it would hold
+    // the open for ever. Such a name is no file to keep memos in, and no
+    // record is ever written into a pipe.
+    Fd fd(OpenFile(path, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK, 0666, "open"));
+    if (!fd.valid()) {
+        if (errno == ENXIO)
+            throw CannotOpen(path); // a pipe that nobody reads
         throw AppError(FileErrorText(errno));
+    }
     struct stat st;
     if (!SysFstat(fd.get(), &st))
         return false;
+    if (S_ISFIFO(st.st_mode))
+        throw CannotOpen(path);
     if (WriteAll(fd.get(), data.constData(), data.size()) && SysFsync(fd.get(), "fsync")) {
         // The data is on disk: a close that fails now cannot take it back,
         // and calling the append failed would have the same memo saved twice.
@@ -441,7 +456,7 @@ bool DeleteFile(const QString &path) {
 }
 
 TextEnd ScanTextEnd(const QString &path) {
-    Fd fd(OpenFile(path, O_RDONLY, 0, "open"));
+    Fd fd(OpenForReading(path));
     if (!fd.valid()) {
         if (errno == ENOENT)
             return {};

@@ -37,7 +37,9 @@ FileStamp StampOf(const QString &path);
 QString FileErrorText(int errnoValue);
 
 // Reads the whole file. A file that cannot be opened throws
-// "ファイル %s は開けません" with the path.
+// "ファイル %s は開けません" with the path; so does anything that is not a
+// plain file (a folder, a device, a named pipe), at once: no open or read
+// waits for another program.
 // When stamp is given it receives the stamp of the file as read.
 QByteArray ReadWholeFile(const QString &path, FileStamp *stamp = nullptr);
 
@@ -62,10 +64,11 @@ std::optional<QByteArray> ReadFileIfPresent(const QString &path);
 bool WriteFileAtomic(const QString &path, const QByteArray &data, FileStamp *written = nullptr);
 
 // Appends to the file, creating it when missing. Throws the file error when
-// it cannot be opened; returns false when writing or flushing fails, after
-// cutting the file back to its old end. Once the data is flushed the append
-// counts as done, whatever the close says. When written is given it
-// receives the stamp of the file after the append.
+// it cannot be opened, and "ファイル %s は開けません" for a named pipe (which
+// is never written to, nor waited for); returns false when writing or
+// flushing fails, after cutting the file back to its old end. Once the data
+// is flushed the append counts as done, whatever the close says. When
+// written is given it receives the stamp of the file after the append.
 bool AppendToFile(const QString &path, const QByteArray &data, FileStamp *written = nullptr);
 
 // Creates a new empty file. Returns false on failure, also when a file of the

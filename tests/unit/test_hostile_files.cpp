@@ -9,7 +9,11 @@
 #include <QAction>
 #include <QElapsedTimer>
 #include <QMenu>
+#include <QPushButton>
 #include <QRandomGenerator>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace testing_support;
 
@@ -197,6 +201,56 @@ TEST_F(HostileFilesTest, MegabyteSettingsValuesAreCutNotFatal) {
     EXPECT_TRUE(Read("quorvel.ini").contains("ID0=" + QByteArray(1 << 20, 'b') + "\r\n"));
     EXPECT_EQ(Ini::ReadString(Path("quorvel.ini"), "File", "LastFileName", ""),
               QByteArray(2047, 'a'));
+}
+
+TEST_F(HostileFilesTest, NamedPipesAreRefusedWithoutWaiting) {
+    // An open that waits for a writer would hang here: the alarm ends the
+    // run instead.
+    struct Alarm {
+        Alarm() { ::alarm(60); }
+        ~Alarm() { ::alarm(0); }
+    } alarm;
+    for (const char *name : {"quorvel.ini", "quorvel.lst", "quorvel.trh"})
+        ASSERT_EQ(::mkfifo(Path(name).toLocal8Bit().constData(), 0600), 0) << name;
+    const auto cannotOpen = [this](const char *name) {
+        return QStringLiteral("error ファイル ") + Path(name) + U(" は開けません.");
+    };
+
+    // The settings read as missing; the list cannot be read.
+    TForm1 &f = Start();
+    EXPECT_EQ(f.pos(), QPoint(100, 113));
+    EXPECT_EQ(platform_->events, QStringList{cannotOpen("quorvel.lst")});
+    EXPECT_TRUE(f.ListBox2.isEmpty());
+
+    // A new memo is not appended to the pipe, and stays where it was typed.
+    platform_->events.clear();
+    f.ActivatePage(1);
+    f.Memo1->setText(U("牛乳"));
+    f.Button1->click();
+    EXPECT_EQ(platform_->events, QStringList{cannotOpen("quorvel.lst")});
+    EXPECT_EQ(f.Memo1->text(), U("牛乳"));
+
+    // The trash page cannot read its pipe either.
+    platform_->events.clear();
+    f.ActivatePage(3);
+    EXPECT_EQ(platform_->events, QStringList{cannotOpen("quorvel.trh")});
+
+    // With a program reading the pipe, still nothing goes into it.
+    const int reader = ::open(Path("quorvel.lst").toLocal8Bit().constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    platform_->events.clear();
+    f.ActivatePage(1);
+    f.Button1->click();
+    EXPECT_EQ(platform_->events, QStringList{cannotOpen("quorvel.lst")});
+    char buffer[64];
+    EXPECT_LE(::read(reader, buffer, sizeof buffer), 0) << "bytes went into the pipe";
+    ::close(reader);
+
+    // Shut-down cannot replace the settings pipe by reading it first.
+    platform_->events.clear();
+    Close();
+    EXPECT_EQ(platform_->events, QStringList{QStringLiteral("error ") + Path("quorvel.ini") +
+                                             U(" に書き込めません.")});
 }
 
 } // namespace
