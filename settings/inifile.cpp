@@ -1,6 +1,7 @@
 #include "settings/inifile.h"
 
 #include "platform/apperror.h"
+#include "platform/cp932.h"
 #include "platform/fileio.h"
 #include "store/common.h"
 
@@ -186,6 +187,21 @@ std::optional<qint32> ConvertInteger(const QByteArray &text) {
     if (text.size() > 2 && (text.startsWith("0x") || text.startsWith("0X")))
         return ParseInteger('$' + text.mid(2));
     return ParseInteger(text);
+}
+
+std::optional<QByteArray> PathValue(const QString &path, QString *firstBad) {
+    std::optional<QByteArray> bytes = EncodeCp932(path, firstBad);
+    if (!bytes)
+        return bytes;
+    // No second byte of a double-byte character is one of these.
+    for (const char c : std::as_const(*bytes)) {
+        if (c == '\r' || c == '\n' || c == '\0') {
+            if (firstBad)
+                *firstBad = QChar::fromLatin1(c);
+            return std::nullopt;
+        }
+    }
+    return bytes;
 }
 
 qint32 ReadInteger(const QString &path, const QByteArray &section, const QByteArray &key,

@@ -58,4 +58,10 @@ class Changes {
 // The conversion of ReadInteger on a value already read.
 std::optional<qint32> ConvertInteger(const QByteArray &text);
 
+// The bytes a path is kept as in the settings file, or nullopt when it cannot
+// be kept there: it holds a character that code page 932 has no form for, or
+// a line end or NUL, which no value can hold. *firstBad (when given) then
+// receives the character.
+std::optional<QByteArray> PathValue(const QString &path, QString *firstBad = nullptr);
+
 } // namespace Ini

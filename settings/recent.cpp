@@ -28,13 +28,19 @@ QString ListFilter() {
     return U("リストファイル(*.lst) (*.lst)");
 }
 
-// The settings file keeps paths in code page 932; a path with a character
-// that has no form there could not be remembered, so no command makes it
-// current. Shows the refusal and returns false for such a path.
+// The settings file keeps paths in code page 932, one to a line; a path with
+// a character that has no form there, or with a line break, could not be
+// remembered, so no command makes it current. Shows the refusal and returns
+// false for such a path.
 bool StorablePath(const QString &path) {
     QString bad;
-    if (EncodeCp932(path, &bad))
+    if (Ini::PathValue(path, &bad))
         return true;
+    // A line break or NUL is named: the character itself would not show.
+    if (bad == QStringLiteral("\r") || bad == QStringLiteral("\n"))
+        bad = U("改行");
+    else if (bad == QChar(u'\0'))
+        bad = QStringLiteral("NUL");
     BeepMessage(U("このファイル名は保存できない文字を含んでいます：「") + bad + U("」"));
     return false;
 }
@@ -57,7 +63,7 @@ void TForm1::UpdateRecentFiles() {
         read[i] = ini.ReadString(RecentSection, RecentKey(i), QByteArray());
     ini.EraseSection(RecentSection);
 
-    const std::optional<QByteArray> path = EncodeCp932(ListFileName);
+    const std::optional<QByteArray> path = Ini::PathValue(ListFileName);
     // A file the system cannot look at is not taken for a missing one: that
     // would drop it from the list.
     const bool exists = path && FileIsPresent(ListFileName);
@@ -105,7 +111,12 @@ void TForm1::BuildRecentMenu() {
 }
 
 void TForm1::RecentFileClick(QAction *Sender) {
-    SetListFileName(RecentPathOf(RecentCaptionOf(Sender->text())));
+    // An entry edited by hand into the settings file may hold what no path
+    // the program remembers can.
+    const QString path = RecentPathOf(RecentCaptionOf(Sender->text()));
+    if (!StorablePath(path))
+        return;
+    SetListFileName(path);
     UpdateRecentFiles();
     LoadList();
     ActivatePage(0);

@@ -398,9 +398,9 @@ void TForm1::FormDestroy() {
     // The four values go to the file in one replace: all of them or, when it
     // fails, none and the error report.
     Ini::Changes ini(SettingsFileName());
-    // A path that code page 932 cannot hold cannot be stored; the one stored
-    // before stays.
-    if (const std::optional<QByteArray> path = EncodeCp932(ListFileName))
+    // A path that the settings file cannot hold (a character code page 932
+    // lacks, a line break) is not stored; the one stored before stays.
+    if (const std::optional<QByteArray> path = Ini::PathValue(ListFileName))
         ini.WriteString("File", "LastFileName", *path);
     ini.WriteInteger("Position", "Left", x());
     ini.WriteInteger("Position", "Top", y());
