@@ -154,8 +154,18 @@ class Fd {
     int fd_;
 };
 
+// The name as the system takes it. A NUL inside would end it early, and the
+// shorter name could be another file, which would then be read, appended to
+// or deleted: such a name is given as the empty one, which names no file.
+QByteArray SystemName(const QString &path) {
+    QByteArray name = QFile::encodeName(path);
+    if (name.contains('\0'))
+        name.clear();
+    return name;
+}
+
 int OpenFile(const QString &path, int flags, mode_t mode, const char *what) {
-    return SysOpen(QFile::encodeName(path).constData(), flags, mode, what);
+    return SysOpen(SystemName(path).constData(), flags, mode, what);
 }
 
 // Opens a file for reading without waiting: a named pipe under the name
@@ -221,7 +231,9 @@ bool SyncFolder(const QByteArray &folder) {
 // the link stays and the file it names gets the new content. A name that
 // cannot be looked at throws: guessing could replace the link itself.
 QByteArray WriteTarget(const QString &path) {
-    QByteArray target = QFile::encodeName(path);
+    QByteArray target = SystemName(path);
+    if (target.isEmpty())
+        throw AppError(FileErrorText(ENOENT));
     struct stat st;
     if (!SysLstat(target.constData(), &st)) {
         if (errno != ENOENT)
@@ -290,19 +302,19 @@ QByteArray ReadAll(const Fd &fd, const QString &path, FileStamp *stamp) {
 
 FileStamp StampOf(const QString &path) {
     struct stat st;
-    if (!SysStat(QFile::encodeName(path).constData(), &st))
+    if (!SysStat(SystemName(path).constData(), &st))
         return {};
     return StampFromStat(st);
 }
 
 bool FileExists(const QString &path) {
     struct stat st;
-    return SysStat(QFile::encodeName(path).constData(), &st) && !S_ISDIR(st.st_mode);
+    return SysStat(SystemName(path).constData(), &st) && !S_ISDIR(st.st_mode);
 }
 
 bool FileIsPresent(const QString &path) {
     struct stat st;
-    if (SysStat(QFile::encodeName(path).constData(), &st))
+    if (SysStat(SystemName(path).constData(), &st))
         return !S_ISDIR(st.st_mode);
     // A name too long for the system names no file either.
     if (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG)
@@ -312,9 +324,8 @@ bool FileIsPresent(const QString &path) {
 
 bool SameFile(const QString &a, const QString &b) {
     struct stat sa, sb;
-    return SysStat(QFile::encodeName(a).constData(), &sa) &&
-           SysStat(QFile::encodeName(b).constData(), &sb) && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
+    return SysStat(SystemName(a).constData(), &sa) && SysStat(SystemName(b).constData(), &sb) &&
+           sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 QString FileErrorText(int errnoValue) {
@@ -452,7 +463,7 @@ bool CreateEmptyFile(const QString &path) {
 }
 
 bool DeleteFile(const QString &path) {
-    return SysUnlink(QFile::encodeName(path).constData(), "unlink");
+    return SysUnlink(SystemName(path).constData(), "unlink");
 }
 
 TextEnd ScanTextEnd(const QString &path) {
