@@ -184,9 +184,11 @@ QByteArray ReadString(const QString &path, const QByteArray &section, const QByt
 }
 
 std::optional<qint32> ConvertInteger(const QByteArray &text) {
+    // Every hexadecimal digit counts, leading zeros too: "$000000020" has
+    // nine and is no integer here.
     if (text.size() > 2 && (text.startsWith("0x") || text.startsWith("0X")))
-        return ParseInteger('$' + text.mid(2));
-    return ParseInteger(text);
+        return ParseInteger('$' + text.mid(2), HexDigits::All);
+    return ParseInteger(text, HexDigits::All);
 }
 
 std::optional<QByteArray> PathValue(const QString &path, QString *firstBad) {

@@ -15,7 +15,8 @@ namespace Ini {
 QByteArray ReadString(const QString &path, const QByteArray &section, const QByteArray &key,
                       const QByteArray &def);
 // The value read as text and converted: "0x" turned into "$" when the text is
-// longer than two bytes, then ParseInteger; def when that fails.
+// longer than two bytes, then ParseInteger with at most eight hexadecimal
+// digits, leading zeros included; def when that fails.
 qint32 ReadInteger(const QString &path, const QByteArray &section, const QByteArray &key,
                    qint32 def);
 // Writes key = value, creating the file, section and key as needed. The file

@@ -33,7 +33,7 @@ int HexValue(char c) {
 
 } // namespace
 
-std::optional<qint32> ParseInteger(const QByteArray &text) {
+std::optional<qint32> ParseInteger(const QByteArray &text, HexDigits hexDigits) {
     const char *p = text.constData();
     const char *end = p + text.size();
     while (p < end && *p == ' ')
@@ -52,14 +52,14 @@ std::optional<qint32> ParseInteger(const QByteArray &text) {
         if (p == end)
             return std::nullopt;
         quint32 value = 0;
-        int significant = 0;
+        int counted = 0;
         for (; p < end; ++p) {
             const int d = HexValue(*p);
             if (d < 0)
                 return std::nullopt;
-            if (value == 0 && d == 0)
-                continue; // leading zeros do not count towards the eight digits
-            if (++significant > 8)
+            if (value == 0 && d == 0 && hexDigits == HexDigits::Significant)
+                continue; // a leading zero is not significant
+            if (++counted > 8)
                 return std::nullopt;
             value = (value << 4) | static_cast<quint32>(d);
         }

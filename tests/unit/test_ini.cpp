@@ -94,7 +94,8 @@ TEST_F(IniTest, LongValuesAreCut) {
 TEST_F(IniTest, IntegerConversion) {
     Put("[Position]\r\n"
         "a=0x64\r\nb=$64\r\nc=abc\r\nd=100px\r\ne=\r\nf=-5000\r\ng=0x\r\nh= 0x64\r\n"
-        "i=$FFFFFFFF\r\nj=2147483648\r\nk=0X1f\r\n");
+        "i=$FFFFFFFF\r\nj=2147483648\r\nk=0X1f\r\n"
+        "l=$00000020\r\nm=$000000020\r\nn=0x000000020\r\no=000000000020\r\n");
     // The default here is distinct from every value that converts.
     const auto read = [&](const char *key) {
         return Ini::ReadInteger(Path(), "Position", QByteArray(key), -7);
@@ -110,6 +111,12 @@ TEST_F(IniTest, IntegerConversion) {
     EXPECT_EQ(read("i"), -1);
     EXPECT_EQ(read("j"), -7);
     EXPECT_EQ(read("k"), 31);
+    // Eight hexadecimal digits at most, leading zeros counted; decimal ones
+    // may have any number of leading zeros.
+    EXPECT_EQ(read("l"), 32);
+    EXPECT_EQ(read("m"), -7);
+    EXPECT_EQ(read("n"), -7);
+    EXPECT_EQ(read("o"), 20);
     EXPECT_EQ(read("missing"), -7);
     EXPECT_EQ(Ini::ConvertInteger(B("0x7")), 7);
     EXPECT_EQ(Ini::ConvertInteger(B("  0x7")), 7);
