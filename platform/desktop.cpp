@@ -30,6 +30,13 @@ QString Shown(QString text) {
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
+// Qt's own file dialog, on every desktop: the file-type box then shows a
+// filter's description exactly as given, where a desktop's dialog may cut it
+// at its first bracket.
+void UseOwnFileDialog(QFileDialog &dialog) {
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+}
+
 class DesktopPlatform : public Platform {
   public:
     void Beep() override { QApplication::beep(); }
@@ -65,6 +72,7 @@ class DesktopPlatform : public Platform {
     std::optional<QString> OpenFileName(const QString &initialFolder,
                                         const QString &filter) override {
         QFileDialog dialog(DialogParent(), QString(), initialFolder, filter);
+        UseOwnFileDialog(dialog);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::AnyFile);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -75,6 +83,7 @@ class DesktopPlatform : public Platform {
     std::optional<QString> SaveFileName(const QString &filter,
                                         const QString &defaultSuffix) override {
         QFileDialog dialog(DialogParent(), QString(), QString(), filter);
+        UseOwnFileDialog(dialog);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setDefaultSuffix(defaultSuffix);

@@ -24,8 +24,10 @@ QString U(const char *utf8) {
     return QString::fromUtf8(utf8);
 }
 
+// The one file type, as the dialog's file-type box shows it; the pattern is
+// taken from the brackets at its end.
 QString ListFilter() {
-    return U("リストファイル(*.lst) (*.lst)");
+    return U("リストファイル(*.lst)");
 }
 
 // The settings file keeps paths in code page 932, one to a line; a path with

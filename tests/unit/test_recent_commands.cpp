@@ -26,7 +26,7 @@ class FileCommandsTest : public ProgramTest {
     QString Folder() const { return dir_.path() + QLatin1Char('/'); }
 };
 
-const char *const Filter = "リストファイル(*.lst) (*.lst)";
+const char *const Filter = "リストファイル(*.lst)";
 
 } // namespace
 

@@ -1,0 +1,68 @@
+// The desktop's own dialogs and message boxes, as the user sees them: each
+// test lets the real dialog open, looks at it and closes it.
+#include "test_support.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QTimer>
+#include <functional>
+
+std::unique_ptr<Platform> MakeDesktopPlatform();
+
+using namespace testing_support;
+
+namespace {
+
+// Runs act on the next modal dialog as soon as it shows; act closes it.
+void WhenDialogShows(std::function<void(QDialog *)> act) {
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+            timer->deleteLater();
+            timer->stop();
+            act(dialog);
+        }
+    });
+    timer->start();
+}
+
+// The recording desktop, with the open and save dialogs of the real one.
+class RealFileDialogs : public TestPlatform {
+  public:
+    using TestPlatform::TestPlatform;
+    std::optional<QString> OpenFileName(const QString &folder, const QString &filter) override {
+        return desktop_->OpenFileName(folder, filter);
+    }
+    std::optional<QString> SaveFileName(const QString &filter, const QString &suffix) override {
+        return desktop_->SaveFileName(filter, suffix);
+    }
+
+  private:
+    std::unique_ptr<Platform> desktop_ = MakeDesktopPlatform();
+};
+
+class DesktopDialogsTest : public ProgramTest {
+  protected:
+    DesktopDialogsTest() { platform_ = std::make_unique<RealFileDialogs>(Path("quorvel")); }
+};
+
+} // namespace
+
+TEST_F(DesktopDialogsTest, FileDialogsShowTheListFileTypeAsItIs) {
+    Write("quorvel.lst", "memo\r\n");
+    TForm1 &f = Start();
+    for (QAction *command : {f.Fopen, f.SaveAs1}) {
+        QStringList types;
+        WhenDialogShows([&types](QDialog *dialog) {
+            if (auto *box = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo")))
+                for (int i = 0; i < box->count(); ++i)
+                    types << box->itemText(i);
+            dialog->reject();
+        });
+        command->trigger();
+        EXPECT_EQ(types.join(u'|').toStdString(), "リストファイル(*.lst)")
+            << command->objectName().toStdString();
+    }
+    EXPECT_EQ(f.ListFileName, Path("quorvel.lst"));
+}
