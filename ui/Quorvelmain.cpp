@@ -204,6 +204,9 @@ void TForm1::BuildMenus() {
     Print = MakeAction(N2, "Print", "印刷する(&P)");
     CloseMenu = MakeAction(N2, "CloseMenu", "終了(&X)");
     N7 = MakeSeparator(N2, "N7");
+    // The separator shows also as the menu's last item, with no recent
+    // entries after it.
+    N2->setSeparatorsCollapsible(false);
 
     N8 = MainMenu1->addMenu(U("設定(&S)"));
     N8->setObjectName(QStringLiteral("N8"));

@@ -49,6 +49,9 @@ TEST_F(MainWindowTest, FirstStartWithoutSettingsUsesDefaultsAndWritesThemAtExit)
                        U("の読み込みに失敗しました。\r\nファイルが存在しない可能性があります。")}));
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Quorvel"));
     EXPECT_TRUE(f.Memo1->text().isEmpty());
+    // No recent entries: the File menu still ends in its separator.
+    ASSERT_EQ(f.N2->actions().size(), 7);
+    EXPECT_FALSE(f.N2->actionGeometry(f.N7).isEmpty());
 
     Close();
     EXPECT_EQ(Ini::ReadString(Ini(), "File", "LastFileName", "?"),
