@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
+#include <QScreen>
 #include <QUrl>
 
 std::unique_ptr<PageSurface> ChoosePrinterSurface(QWidget *parent);
@@ -37,22 +38,35 @@ void UseOwnFileDialog(QFileDialog &dialog) {
     dialog.setOption(QFileDialog::DontUseNativeDialog);
 }
 
+// A message box in the middle of the screen that the program's window is on,
+// not over the window itself.
+class CentredMessageBox : public QMessageBox {
+  public:
+    CentredMessageBox(Icon icon, const QString &text, QWidget *parent)
+        : QMessageBox(icon, AppTitle(), Shown(text), QMessageBox::Ok, parent) {
+        setTextFormat(Qt::PlainText);
+    }
+
+  protected:
+    void showEvent(QShowEvent *e) override {
+        QMessageBox::showEvent(e); // gives the box its final size
+        const QScreen *on = parentWidget() ? parentWidget()->screen() : screen();
+        QRect frame = frameGeometry();
+        frame.moveCenter(on->availableGeometry().center());
+        move(frame.topLeft());
+    }
+};
+
 class DesktopPlatform : public Platform {
   public:
     void Beep() override { QApplication::beep(); }
 
     void ShowMessage(const QString &text) override {
-        QMessageBox box(QMessageBox::NoIcon, AppTitle(), Shown(text), QMessageBox::Ok,
-                        DialogParent());
-        box.setTextFormat(Qt::PlainText);
-        box.exec();
+        CentredMessageBox(QMessageBox::NoIcon, text, DialogParent()).exec();
     }
 
     void ShowError(const QString &text) override {
-        QMessageBox box(QMessageBox::Critical, AppTitle(), Shown(text), QMessageBox::Ok,
-                        DialogParent());
-        box.setTextFormat(Qt::PlainText);
-        box.exec();
+        CentredMessageBox(QMessageBox::Critical, text, DialogParent()).exec();
     }
 
     std::optional<QString> InputBox(const QString &title, const QString &prompt,

@@ -17,7 +17,8 @@ class Platform {
     virtual ~Platform() = default;
 
     virtual void Beep() = 0;
-    // A modal box titled with the application title, one OK button.
+    // A modal box titled with the application title, one OK button, centred
+    // on the screen.
     virtual void ShowMessage(const QString &text) = 0;
     // The general error report: the same box with the error icon.
     virtual void ShowError(const QString &text) = 0;

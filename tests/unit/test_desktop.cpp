@@ -4,6 +4,8 @@
 
 #include <QComboBox>
 #include <QFileDialog>
+#include <QMessageBox>
+#include <QScreen>
 #include <QTimer>
 #include <functional>
 
@@ -65,4 +67,41 @@ TEST_F(DesktopDialogsTest, FileDialogsShowTheListFileTypeAsItIs) {
             << command->objectName().toStdString();
     }
     EXPECT_EQ(f.ListFileName, Path("quorvel.lst"));
+}
+
+TEST(DesktopMessages, BoxesAreCentredOnTheScreen) {
+    InitApplication();
+    // The window behind the box sits in a corner, so a box centred on it
+    // would not be centred on the screen.
+    QWidget window;
+    window.setGeometry(0, 0, 300, 200);
+    window.show();
+    window.activateWindow();
+    QApplication::processEvents();
+    const std::unique_ptr<Platform> desktop = MakeDesktopPlatform();
+    const QPoint centre = window.screen()->availableGeometry().center();
+
+    for (const bool error : {false, true}) {
+        QRect frame;
+        QString title, text;
+        QMessageBox::Icon icon = QMessageBox::Question;
+        WhenDialogShows([&](QDialog *dialog) {
+            frame = dialog->frameGeometry();
+            title = dialog->windowTitle();
+            if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
+                text = box->text();
+                icon = box->icon();
+            }
+            dialog->accept();
+        });
+        if (error)
+            desktop->ShowError(U("エラー"));
+        else
+            desktop->ShowMessage(U("一行目\r\n二行目"));
+        EXPECT_LE((frame.center() - centre).manhattanLength(), 1)
+            << frame.center().x() << "," << frame.center().y();
+        EXPECT_EQ(title, QStringLiteral("Quorvel"));
+        EXPECT_EQ(text, error ? U("エラー") : U("一行目\n二行目"));
+        EXPECT_EQ(icon, error ? QMessageBox::Critical : QMessageBox::NoIcon);
+    }
 }
