@@ -204,12 +204,21 @@ TEST_F(FileTest, WriteFileAtomicReplacesAndKeepsMode) {
     EXPECT_EQ(Entries().size(), 2) << Entries().join(QLatin1Char(' ')).toStdString();
 }
 
-TEST_F(FileTest, WriteFileAtomicThroughSymlinkKeepsLink) {
+TEST_F(FileTest, WriteFileAtomicFollowsSymlinksButNotHardLinks) {
     Put("real.lst", "old");
     ASSERT_TRUE(QFile::link(Path("real.lst"), Path("link.lst")));
     EXPECT_TRUE(WriteFileAtomic(Path("link.lst"), "new"));
     EXPECT_TRUE(QFileInfo(Path("link.lst")).isSymLink());
     EXPECT_EQ(Get("real.lst"), B("new"));
+
+    // The file is replaced, not written into: another name for it keeps the
+    // old content.
+    ASSERT_EQ(::link(QFile::encodeName(Path("real.lst")).constData(),
+                     QFile::encodeName(Path("hard.lst")).constData()),
+              0);
+    EXPECT_TRUE(WriteFileAtomic(Path("real.lst"), "newer"));
+    EXPECT_EQ(Get("real.lst"), B("newer"));
+    EXPECT_EQ(Get("hard.lst"), B("new"));
 }
 
 TEST_F(FileTest, FailedWriteKeepsOldContent) {
