@@ -1,4 +1,5 @@
 // The desktop's services through Qt.
+#include "platform/fileio.h"
 #include "platform/pagesurface.h"
 #include "platform/platform.h"
 
@@ -7,6 +8,9 @@
 #include <QCursor>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QHash>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -55,6 +59,66 @@ class CentredMessageBox : public QMessageBox {
         frame.moveCenter(on->availableGeometry().center());
         move(frame.topLeft());
     }
+};
+
+// Watches each file and the folder it is in. Writing to a file is noticed on
+// the file; a file removed, created, or replaced by renaming another over it
+// (as editors, sync tools and this program do) is noticed on the folder, and
+// the new file is watched from then on. The folder also changes for every
+// other file in it: that counts only when one of the watched files is not
+// what it was.
+class DesktopFileWatch final : public FileWatch {
+  public:
+    explicit DesktopFileWatch(std::function<void()> changed) : changed_(std::move(changed)) {
+        QObject::connect(&watcher_, &QFileSystemWatcher::fileChanged, [this] { Look(true); });
+        QObject::connect(&watcher_, &QFileSystemWatcher::directoryChanged, [this] { Look(false); });
+    }
+
+    void SetFiles(const QStringList &paths) override {
+        const QStringList old = watcher_.files() + watcher_.directories();
+        if (!old.isEmpty())
+            watcher_.removePaths(old);
+        seen_.clear();
+        QStringList folders;
+        for (const QString &path : paths) {
+            const FileStamp now = StampOf(path);
+            seen_.insert(path, now);
+            if (now.exists)
+                watcher_.addPath(path);
+            const QString folder = QFileInfo(path).absolutePath();
+            if (!folders.contains(folder) && QFileInfo(folder).isDir())
+                folders << folder;
+        }
+        if (!folders.isEmpty())
+            watcher_.addPaths(folders);
+    }
+
+  private:
+    void Look(bool fileNotice) {
+        bool changed = fileNotice;
+        for (auto it = seen_.begin(); it != seen_.end(); ++it) {
+            const FileStamp now = StampOf(it.key());
+            if (now == it.value())
+                continue;
+            changed = true;
+            // Another file under the name (or none): the watch moves to it.
+            if (now.exists != it.value().exists || now.device != it.value().device ||
+                now.inode != it.value().inode) {
+                if (watcher_.files().contains(it.key()))
+                    watcher_.removePath(it.key());
+                if (now.exists)
+                    watcher_.addPath(it.key());
+            }
+            it.value() = now;
+        }
+        if (changed)
+            changed_();
+    }
+
+    QFileSystemWatcher watcher_;
+    // Each watched file as it was last seen.
+    QHash<QString, FileStamp> seen_;
+    std::function<void()> changed_;
 };
 
 class DesktopPlatform : public Platform {
@@ -125,6 +189,10 @@ class DesktopPlatform : public Platform {
     }
 
     void OpenUrl(const QString &address) override { QDesktopServices::openUrl(QUrl(address)); }
+
+    std::unique_ptr<FileWatch> WatchFiles(std::function<void()> changed) override {
+        return std::make_unique<DesktopFileWatch>(std::move(changed));
+    }
 
     QString ExecutablePath() override { return QCoreApplication::applicationFilePath(); }
 };

@@ -1,16 +1,29 @@
 // The one seam between the program and the desktop: beep, message boxes,
 // the input, file, colour and print dialogs, the pointer position, starting
-// the text viewer and the browser, and the program's own folder. The desktop
+// the text viewer and the browser, watching files, and the program's own
+// folder. The desktop
 // implementation uses Qt; tests and the scenario runner install a scripted one.
 #pragma once
 
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 
 class PageSurface;
+
+// A watch on a few files for changes that any program makes to them
+// (written, replaced by another file, removed, created). Destroying it ends
+// the watch.
+class FileWatch {
+  public:
+    virtual ~FileWatch() = default;
+    // From now on exactly these files are watched, whether they exist or not.
+    virtual void SetFiles(const QStringList &paths) = 0;
+};
 
 class Platform {
   public:
@@ -43,6 +56,11 @@ class Platform {
     virtual void StartViewer(const QString &path) = 0;
     // Hands an address to the desktop's default handler; failures are silent.
     virtual void OpenUrl(const QString &address) = 0;
+
+    // A watch that calls changed, on the user-interface thread, when one of
+    // its files may have changed. A notice says no more than that: one change
+    // may give several, and the program's own writes give them too.
+    virtual std::unique_ptr<FileWatch> WatchFiles(std::function<void()> changed) = 0;
 
     // The full path of the running executable; its folder is the program's folder.
     virtual QString ExecutablePath() = 0;

@@ -301,3 +301,19 @@ void TForm1::ListBox1DrawItem(QPainter *Canvas, int Index, const QRect &Rect, bo
                          Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip,
                          titles->titleText(Index));
 }
+
+void TForm1::MoveMemo(int from, int to) {
+    const int n = int(ListBox2.size());
+    if (from < 0 || from >= n || to < 0 || to >= n || from == to)
+        return;
+    // Record from on line to; the lines between move one towards from's place.
+    const auto order = [from, to](qsizetype i) -> qsizetype {
+        if (i < qMin(from, to) || i > qMax(from, to))
+            return i;
+        if (i == to)
+            return from;
+        return from < to ? i + 1 : i - 1;
+    };
+    SaveReloadSelect(*this, ListText(*this, order), to,
+                     ListChange("移動", MoveRecordSplices(ListBox2, from, to), {from, to}));
+}

@@ -137,12 +137,15 @@ void TForm1::D1Click() {
 void TForm1::TabSheet4Show() {
     const QString path = TrashFileName(*this);
     ListBox3->titleModel()->clear();
+    TrashFileShown = FileStamp();
     if (FileExists(path)) {
-        ListBox3->titleModel()->setRecords(SplitLines(ReadWholeFile(path)));
+        ListBox3->titleModel()->setRecords(SplitLines(ReadWholeFile(path, &TrashFileShown)));
     } else if (!CreateEmptyFile(path)) {
         BeepMessage(U("ゴミ箱ファイルの作成に失敗しました。恐れ入りますが、もう一度、"
                       "ゴミ箱ページをクリックして同じ現象が発生するかお確かめください。"));
         return;
+    } else {
+        TrashFileShown = StampOf(path); // the empty file just made
     }
     SetStatusText(QString::number(ListBox3->titleModel()->count()) +
                   U("件のメモがゴミ箱に入っています。"));

@@ -18,12 +18,19 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStatusBar>
+#include <QTimer>
 
 namespace {
 
 // The product's home page, opened by the Help menu.
 const char *const HomePageAddress = "http://quorvel.example.org/";
+
+// How long the list and trash files must stay unchanged before a change
+// made by another program is shown: editors and sync tools write a file in
+// several steps (a temporary file, a rename), and only the last counts.
+constexpr int SettleMs = 400;
 
 // The layout's captions of the two start-up options, with their leading blank.
 const char *const N9Caption = " 起動時に「新規入力」ページを開く";
@@ -80,6 +87,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent) {
     BuildLayout();
     BuildMenus();
     WireHandlers();
+    WatchFiles();
     Run([this] { FormCreate(); });
 }
 
@@ -289,6 +297,40 @@ void TForm1::WireHandlers() {
     on(Restore, &QAction::triggered, &TForm1::RestoreClick);
     on(N6, &QAction::triggered, &TForm1::N6Click);
 
+    // Keys of the lists and the edit areas, each running what the mouse
+    // runs. A context menu item's keys are shown beside it and work while
+    // its list has the focus.
+    const auto itemKeys = [](QAction *item, QWidget *list, const QList<QKeySequence> &keys) {
+        item->setShortcuts(keys);
+        item->setShortcutContext(Qt::WidgetShortcut);
+        list->addAction(item);
+    };
+    const QKeySequence del(Qt::Key_Delete), ret(Qt::Key_Return), enter(Qt::Key_Enter);
+    itemKeys(D1, ListBox1, {del});
+    itemKeys(N1, ListBox1, {ret, enter});
+    itemKeys(ToTop, ListBox1, {QKeySequence(Qt::CTRL | Qt::Key_Home)});
+    itemKeys(ToBottom, ListBox1, {QKeySequence(Qt::CTRL | Qt::Key_End)});
+    itemKeys(N6, ListBox3, {del});
+    itemKeys(Restore, ListBox3, {ret, enter});
+    const auto keys = [&on](QWidget *where, const QList<QKeySequence> &keys,
+                            void (TForm1::*handler)()) {
+        auto *shortcut = new QShortcut(where);
+        shortcut->setKeys(keys);
+        shortcut->setContext(Qt::WidgetShortcut);
+        on(shortcut, &QShortcut::activated, handler);
+    };
+    keys(ListBox1, {QKeySequence(Qt::CTRL | Qt::Key_Up)}, &TForm1::Button2Click);
+    keys(ListBox1, {QKeySequence(Qt::CTRL | Qt::Key_Down)}, &TForm1::Button3Click);
+    const QList<QKeySequence> save{QKeySequence(Qt::CTRL | Qt::Key_Return),
+                                   QKeySequence(Qt::CTRL | Qt::Key_Enter)};
+    keys(Memo1, save, &TForm1::Button1Click);
+    keys(Memo3, save, &TForm1::Button4Click);
+
+    // A memo dragged to another row of the list.
+    ListBox1->setRowsDraggable(true);
+    connect(ListBox1, &TitleListView::rowDropped, this,
+            [this](int from, int to) { Run([=, this] { MoveMemo(from, to); }); });
+
     // Context menus open on the right button without changing the selection.
     ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ListBox1, &QWidget::customContextMenuRequested, this,
@@ -331,6 +373,59 @@ void TForm1::PageShown(int index) {
         Run([this] { TabSheet4Show(); });
         break;
     default:
+        break;
+    }
+}
+
+void TForm1::WatchFiles() {
+    settleTimer_ = new QTimer(this);
+    settleTimer_->setSingleShot(true);
+    settleTimer_->setInterval(SettleMs);
+    fileWatch_ = platform().WatchFiles([this] { settleTimer_->start(); });
+    connect(settleTimer_, &QTimer::timeout, this, [this] {
+        // Never under a running command: it may hold rows of the list it
+        // read, and a reload would make them stand for other memos.
+        if (commandsRunning_ > 0)
+            changeSettledMeanwhile_ = true;
+        else
+            Run([this] { ReloadChangedPage(); });
+    });
+}
+
+void TForm1::CommandEnded() {
+    // A command may have made another list file the current one.
+    const QStringList files{ListFileName, ChangeFileExt(ListFileName, QStringLiteral(".trh"))};
+    if (files != watchedFiles_) {
+        watchedFiles_ = files;
+        fileWatch_->SetFiles(files);
+    }
+    if (changeSettledMeanwhile_) {
+        changeSettledMeanwhile_ = false;
+        settleTimer_->start();
+    }
+}
+
+void TForm1::ReloadChangedPage() {
+    if (!isVisible() || destroyed_)
+        return;
+    // Each page compares the file with the one it read: the program's own
+    // writes left the two the same.
+    switch (PageControl1->currentIndex()) {
+    case 0:
+        if (StampOf(ListFileName) != ListFileLoaded) {
+            const int s = ListBox1->itemIndex();
+            LoadList();
+            // The same row, or the last one when the list got shorter.
+            ListBox1->setItemIndex(qMin(s, ListBox1->titleModel()->count() - 1));
+        }
+        break;
+    case 3:
+        if (StampOf(ChangeFileExt(ListFileName, QStringLiteral(".trh"))) != TrashFileShown)
+            TabSheet4Show();
+        break;
+    default:
+        // What the user types on the new-memo and edit pages stays; the list
+        // is loaded when its page is shown again.
         break;
     }
 }

@@ -14,6 +14,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <exception>
+#include <memory>
 
 class QAction;
 class QCheckBox;
@@ -24,6 +25,7 @@ class QPainter;
 class QPushButton;
 class QStatusBar;
 class ChangeHistory;
+class QTimer;
 class MemoEdit;
 class PageControl;
 class TitleListView;
@@ -79,6 +81,8 @@ class TForm1 : public QMainWindow {
     // The changes this program made to the list and its trash in this run,
     // for the Edit menu to take back and make again.
     ChangeHistory *History = nullptr;
+    // The trash file as the trash page last read it (or created it empty).
+    FileStamp TrashFileShown;
     // The colour the colour dialog opens with: the one chosen last in this run.
     TColor ColorDialog1Color = 0x00000000;
     // The background each row of the title list was last painted with.
@@ -117,6 +121,9 @@ class TForm1 : public QMainWindow {
     void N1Click();
     void Button4Click();
     void BgColorClick();
+    // A memo dragged from row from and dropped on row to takes that row's
+    // place; the memos between move up or down by one.
+    void MoveMemo(int from, int to);
     void ListBox1DrawItem(QPainter *Canvas, int Index, const QRect &Rect, bool Selected);
 
     // --- Trash ---------------------------------------------------------------
@@ -147,6 +154,13 @@ class TForm1 : public QMainWindow {
     void PrintClick();
     void PrintSettingClick();
 
+    // --- Changes made by other programs ------------------------------------
+    // Once a burst of changes to the list or trash file has settled: the list
+    // page is loaded again, or the trash page refreshed, when the file it
+    // shows is no longer the one it read. The program's own writes leave the
+    // page as it is; the new-memo and edit pages are never touched.
+    void ReloadChangedPage();
+
     // --- Shared helpers ------------------------------------------------------
     // The settings file beside the executable.
     static QString SettingsFileName();
@@ -157,7 +171,8 @@ class TForm1 : public QMainWindow {
     // page's show handler runs when it was not the active page already.
     void ActivatePage(int index);
     // Runs a command; an error it does not catch is shown in the general
-    // error report and the program goes on.
+    // error report and the program goes on. While a command runs (also while
+    // it waits for a dialog) no page is reloaded under it.
     template <class F> void Run(F &&command);
 
   Q_SIGNALS:
@@ -173,16 +188,36 @@ class TForm1 : public QMainWindow {
     void BuildMenus();
     void WireHandlers();
     void PageShown(int index);
+    void WatchFiles();
+    // After the outermost command: the files of the current list are the
+    // watched ones, and a change that settled meanwhile is looked at.
+    void CommandEnded();
 
     QLabel *statusPanel_ = nullptr;
     bool shownOnce_ = false;
     bool destroyed_ = false;
+
+    std::unique_ptr<FileWatch> fileWatch_;
+    QStringList watchedFiles_;
+    // Restarted by every notice: fires once the burst has settled.
+    QTimer *settleTimer_ = nullptr;
+    int commandsRunning_ = 0;
+    bool changeSettledMeanwhile_ = false;
 };
 
 template <class F> void TForm1::Run(F &&command) {
-    try {
-        command();
-    } catch (const std::exception &e) {
-        ReportUncaughtError(e);
+    struct Running {
+        int &count;
+        ~Running() { --count; }
+    };
+    {
+        Running running{++commandsRunning_};
+        try {
+            command();
+        } catch (const std::exception &e) {
+            ReportUncaughtError(e);
+        }
     }
+    if (commandsRunning_ == 0)
+        CommandEnded();
 }

@@ -3,10 +3,12 @@
 #include "platform/cp932.h"
 #include "store/record.h"
 
+#include <QApplication>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QWheelEvent>
 
 void PageTabBar::mousePressEvent(QMouseEvent *e) {
@@ -138,6 +140,10 @@ TitleListView::TitleListView(QWidget *parent) : QListView(parent), model_(new Ti
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setContextMenuPolicy(Qt::DefaultContextMenu);
+    scrollTimer_.setInterval(50);
+    connect(&scrollTimer_, &QTimer::timeout, this, &TitleListView::AutoScroll);
+    // Rows filled anew stand for other records: the row being dragged is gone.
+    connect(model_, &QAbstractItemModel::modelAboutToBeReset, this, &TitleListView::CancelDrag);
 }
 
 int TitleListView::itemIndex() const {
@@ -162,7 +168,130 @@ void TitleListView::mousePressEvent(QMouseEvent *e) {
         e->accept();
         return;
     }
+    const QPoint pos = e->position().toPoint();
+    const QModelIndex at = indexAt(pos);
     QListView::mousePressEvent(e);
+    if (draggable_ && e->button() == Qt::LeftButton && at.isValid()) {
+        held_ = true;
+        dragFrom_ = at.row();
+        pressedAt_ = pos;
+        dragging_ = false;
+    }
+}
+
+void TitleListView::mouseMoveEvent(QMouseEvent *e) {
+    if (!held_) {
+        QListView::mouseMoveEvent(e);
+        return;
+    }
+    // The selection does not follow the pointer; after a cancelled drag the
+    // rest of the press does nothing.
+    e->accept();
+    if (dragFrom_ < 0)
+        return;
+    const QPoint pos = e->position().toPoint();
+    if (!dragging_) {
+        if ((pos - pressedAt_).manhattanLength() < QApplication::startDragDistance())
+            return;
+        dragging_ = true;
+        viewport()->setCursor(Qt::DragMoveCursor);
+    }
+    DragTo(pos);
+}
+
+void TitleListView::mouseReleaseEvent(QMouseEvent *e) {
+    if (!held_ || e->button() != Qt::LeftButton) {
+        QListView::mouseReleaseEvent(e);
+        return;
+    }
+    // The press made its selection, as a click does; the list's own release
+    // would select the row the pointer is over now.
+    e->accept();
+    const bool dragged = dragging_ && dragFrom_ >= 0;
+    const int from = dragFrom_;
+    const int to = DropRowAt(e->position().toPoint());
+    CancelDrag();
+    held_ = false;
+    if (dragged && to >= 0)
+        Q_EMIT rowDropped(from, to);
+}
+
+void TitleListView::keyPressEvent(QKeyEvent *e) {
+    if (dragging_ && e->key() == Qt::Key_Escape) {
+        CancelDrag();
+        e->accept();
+        return;
+    }
+    QListView::keyPressEvent(e);
+}
+
+void TitleListView::hideEvent(QHideEvent *e) {
+    CancelDrag();
+    held_ = false;
+    QListView::hideEvent(e);
+}
+
+void TitleListView::paintEvent(QPaintEvent *e) {
+    QListView::paintEvent(e);
+    if (!dragging_ || dropRow_ < 0 || dropRow_ == dragFrom_)
+        return;
+    // Where the row would land: above the row it takes when it moves up,
+    // below it when it moves down.
+    const QRect r = visualRect(model_->index(dropRow_));
+    const int y = dropRow_ < dragFrom_ ? r.top() : r.bottom();
+    QPainter p(viewport());
+    p.setPen(QPen(palette().color(QPalette::Text), 2));
+    p.drawLine(0, y, viewport()->width(), y);
+}
+
+int TitleListView::DropRowAt(const QPoint &pos) const {
+    if (!viewport()->rect().contains(pos))
+        return -1;
+    const QModelIndex at = indexAt(pos);
+    if (at.isValid())
+        return at.row();
+    const int last = model_->count() - 1;
+    if (last >= 0 && pos.y() > visualRect(model_->index(last)).bottom())
+        return last;
+    return -1;
+}
+
+void TitleListView::DragTo(const QPoint &pos) {
+    pointer_ = pos;
+    const int row = DropRowAt(pos);
+    if (row != dropRow_) {
+        dropRow_ = row;
+        viewport()->update();
+    }
+    const int margin = autoScrollMargin();
+    if (pos.y() < margin || pos.y() >= viewport()->height() - margin) {
+        if (!scrollTimer_.isActive())
+            scrollTimer_.start();
+    } else {
+        scrollTimer_.stop();
+    }
+}
+
+void TitleListView::AutoScroll() {
+    // One row a tick towards the edge the pointer is near.
+    QScrollBar *bar = verticalScrollBar();
+    const int old = bar->value();
+    bar->setValue(old + (pointer_.y() < viewport()->height() / 2 ? -1 : 1));
+    if (bar->value() == old) {
+        scrollTimer_.stop();
+        return;
+    }
+    DragTo(pointer_); // other rows are under the pointer now
+}
+
+void TitleListView::CancelDrag() {
+    scrollTimer_.stop();
+    if (dragging_)
+        viewport()->unsetCursor();
+    dragFrom_ = -1;
+    dragging_ = false;
+    dropRow_ = -1;
+    viewport()->update();
 }
 
 void TitleListView::mouseDoubleClickEvent(QMouseEvent *e) {

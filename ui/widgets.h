@@ -11,6 +11,7 @@
 #include <QStyledItemDelegate>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <functional>
 
 // The tab strip: every page change the user asks for (a click on a tab, the
@@ -91,6 +92,14 @@ class RowDelegate : public QStyledItemDelegate {
 // An owner-drawn list of fixed-height rows. A press of the right button opens
 // the context menu without changing the selection; a double click anywhere in
 // the list is reported.
+//
+// Rows may be made draggable: a row pressed with the left button and moved
+// by the desktop's drag distance is dragged (a shorter move is a click, which
+// only selects). While it is dragged the selection stays, a line shows where
+// it would land, and the list scrolls when the pointer nears its top or
+// bottom edge. Let go over a row, or below the last one, it is reported as
+// dropped there; let go outside the list, with Escape, or when the list is
+// filled anew meanwhile, nothing is. The list itself changes nothing.
 class TitleListView : public QListView {
     Q_OBJECT
   public:
@@ -100,16 +109,42 @@ class TitleListView : public QListView {
     int itemIndex() const;
     // Selects a row (-1: none) and makes it current.
     void setItemIndex(int row);
+    void setRowsDraggable(bool on) { draggable_ = on; }
 
   Q_SIGNALS:
     void doubleClickedAnywhere();
+    // Row from was dragged onto row to (the last row when let go below it).
+    void rowDropped(int from, int to);
 
   protected:
     void mousePressEvent(QMouseEvent *e) override;
+    void mouseMoveEvent(QMouseEvent *e) override;
+    void mouseReleaseEvent(QMouseEvent *e) override;
     void mouseDoubleClickEvent(QMouseEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
+    void paintEvent(QPaintEvent *e) override;
+    void hideEvent(QHideEvent *e) override;
 
   private:
+    // The row a drop at pos (viewport coordinates) lands on, or -1.
+    int DropRowAt(const QPoint &pos) const;
+    void DragTo(const QPoint &pos);
+    void CancelDrag();
+    void AutoScroll();
+
     TitleModel *model_;
+    bool draggable_ = false;
+    // The left button went down on a row and is still held: the pointer's
+    // moves are the drag's, not the selection's.
+    bool held_ = false;
+    // The row being dragged (-1: none, or the drag was cancelled), where it
+    // was pressed, and whether it has moved far enough to be a drag.
+    int dragFrom_ = -1;
+    QPoint pressedAt_;
+    bool dragging_ = false;
+    QPoint pointer_;
+    int dropRow_ = -1;
+    QTimer scrollTimer_;
 };
 
 // A multi-line edit area whose text, as the program uses it, is its lines

@@ -1,7 +1,10 @@
 #include "tests/runner/scripted_platform.h"
 
 #include "platform/cp932.h"
+#include "platform/fileio.h"
 #include "platform/pagesurface.h"
+
+#include <utility>
 
 namespace {
 
@@ -51,6 +54,44 @@ class MirroredSurface : public RecordingSurface {
 };
 
 } // namespace
+
+class ScriptedPlatform::Watch final : public FileWatch {
+  public:
+    Watch(ScriptedPlatform &platform, std::function<void()> changed)
+        : platform_(platform), changed_(std::move(changed)) {
+        platform_.watches_.append(this);
+    }
+    ~Watch() override { platform_.watches_.removeOne(this); }
+    void SetFiles(const QStringList &paths) override {
+        seen_.clear();
+        for (const QString &path : paths)
+            seen_.append({path, StampOf(path)});
+    }
+    void NoticeChanges() {
+        bool changed = false;
+        for (auto &[path, stamp] : seen_) {
+            const FileStamp now = StampOf(path);
+            changed = changed || now != stamp;
+            stamp = now;
+        }
+        if (changed)
+            changed_();
+    }
+
+  private:
+    ScriptedPlatform &platform_;
+    std::function<void()> changed_;
+    QList<std::pair<QString, FileStamp>> seen_;
+};
+
+std::unique_ptr<FileWatch> ScriptedPlatform::WatchFiles(std::function<void()> changed) {
+    return std::make_unique<Watch>(*this, std::move(changed));
+}
+
+void ScriptedPlatform::DeliverFileNotices() {
+    for (Watch *w : QList<Watch *>(watches_))
+        w->NoticeChanges();
+}
 
 QPoint PointerNowhere() {
     return QPoint(-30000, -30000);

@@ -1,6 +1,7 @@
 // The desktop services as a scenario scripts them: every message box, start
 // request and dialog the program asks for is recorded or answered from a
-// queue of answers the script gave beforehand. Nothing here touches the
+// queue of answers the script gave beforehand, and notices of changed files
+// are held until the script lets time pass. Nothing here touches the
 // program's widgets.
 #pragma once
 
@@ -42,6 +43,10 @@ class ScriptedPlatform : public Platform {
     void SetCursor(QPoint global) { cursor_ = global; }
     // Starts a new scenario in the same folder: everything recorded is dropped.
     void Reset();
+    // Gives the program a notice for each of its watches of which a file is
+    // not what it was at the last notice (or when it began to be watched):
+    // written, replaced or removed, by the script or by the program itself.
+    void DeliverFileNotices();
 
     // --- What the program did ------------------------------------------------
     QList<Box> boxes;
@@ -75,9 +80,11 @@ class ScriptedPlatform : public Platform {
     QPoint CursorPos() override { return cursor_; }
     void StartViewer(const QString &path) override;
     void OpenUrl(const QString &address) override;
+    std::unique_ptr<FileWatch> WatchFiles(std::function<void()> changed) override;
     QString ExecutablePath() override { return executable_; }
 
   private:
+    class Watch;
     // The oldest answer when it is of this kind; else records the fault.
     std::optional<Answer> Take(Dialog kind);
     void Event() { lastWasBeep_ = false; }
@@ -87,6 +94,7 @@ class ScriptedPlatform : public Platform {
     QPoint cursor_;
     bool lastWasBeep_ = false;
     QString fault_;
+    QList<Watch *> watches_;
 };
 
 // A point far from every window: where the pointer rests when it is "none".

@@ -60,6 +60,20 @@ class TestPlatform : public Platform {
         return printer ? printer() : nullptr;
     }
     QPoint CursorPos() override { return pointer; }
+    // The program's watch on its files: a test sends the notices itself
+    // (notice is empty while there is no watch).
+    QStringList watched;
+    std::function<void()> notice;
+    std::unique_ptr<FileWatch> WatchFiles(std::function<void()> changed) override {
+        struct Watch : FileWatch {
+            explicit Watch(TestPlatform &p) : platform(p) {}
+            ~Watch() override { platform.notice = nullptr; }
+            void SetFiles(const QStringList &paths) override { platform.watched = paths; }
+            TestPlatform &platform;
+        };
+        notice = std::move(changed);
+        return std::make_unique<Watch>(*this);
+    }
     void StartViewer(const QString &p) override { events << QStringLiteral("viewer ") + p; }
     void OpenUrl(const QString &a) override { events << QStringLiteral("url ") + a; }
     QString ExecutablePath() override { return exe_; }

@@ -1,11 +1,14 @@
 // The title list over its records: each row shows its record's title, the
-// rows keep the records they were given, and a long list scrolls to its end.
+// rows keep the records they were given, a long list scrolls to its end, and
+// a row dragged with the mouse is reported where it is let go.
 #include "platform/cp932.h"
 #include "store/record.h"
 #include "ui/widgets.h"
 
 #include <QApplication>
 #include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -65,6 +68,52 @@ TEST(TitleListView, LongListScrollsToItsLastRow) {
     EXPECT_EQ(view.itemIndex(), kRows - 1);
     EXPECT_EQ(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
     EXPECT_EQ(view.indexAt(view.visualRect(last).center()).row(), kRows - 1);
+}
+
+TEST(TitleListView, DraggedRowIsReportedWhereItIsLetGo) {
+    TitleListView view;
+    view.resize(300, 200);
+    view.setRowsDraggable(true);
+    view.titleModel()->setRecords({"a", "b", "c", "d"});
+    view.show();
+    QApplication::processEvents();
+    QSignalSpy drops(&view, &TitleListView::rowDropped);
+    QWidget *vp = view.viewport();
+    const auto centre = [&](int row) {
+        return view.visualRect(view.titleModel()->index(row)).center();
+    };
+    // Press on a row, move by the drag distance, then over the points given.
+    const auto drag = [&](int row, QList<QPoint> path) {
+        QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, centre(row));
+        QTest::mouseMove(vp, centre(row) + QPoint(0, QApplication::startDragDistance()));
+        for (const QPoint &p : path)
+            QTest::mouseMove(vp, p);
+    };
+    const auto release = [&](QPoint at) {
+        QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, at);
+    };
+
+    // A move shorter than the drag distance is a click on the row pressed.
+    view.setItemIndex(0);
+    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, centre(0) + QPoint(0, 4));
+    QTest::mouseMove(vp, centre(0) + QPoint(0, 8));
+    release(centre(0) + QPoint(0, 8));
+    EXPECT_EQ(view.itemIndex(), 0);
+    // The selection stays while the pointer passes other rows.
+    drag(1, {centre(3), centre(0), QPoint(vp->width() - 3, centre(3).y())});
+    EXPECT_EQ(view.itemIndex(), 1);
+    release(QPoint(vp->width() - 3, centre(3).y()));
+    drag(0, {centre(3) + QPoint(0, 30)});
+    release(centre(3) + QPoint(0, 30));
+    EXPECT_EQ(drops, (QList<QList<QVariant>>{{1, 3}, {0, 3}}));
+
+    // No drop outside the list, nor when the rows were set anew meanwhile.
+    drag(0, {QPoint(vp->width() + 20, centre(2).y())});
+    release(QPoint(vp->width() + 20, centre(2).y()));
+    drag(1, {});
+    view.titleModel()->setRecords({"x", "y", "z"});
+    release(centre(2));
+    EXPECT_EQ(drops.size(), 2);
 }
 
 } // namespace
