@@ -212,6 +212,12 @@ QList<Command> MemoCommands() {
              SelectRow(r, 1);
          },
          [](Trial &r) { r.Form().ToBottom->trigger(); }},
+        {"drag",
+         [](Trial &r) {
+             StartWith(r);
+             SelectRow(r, 3);
+         },
+         [](Trial &r) { Q_EMIT r.Form().ListBox1->rowDropped(3, 1); }},
         {"colour",
          [](Trial &r) {
              StartWith(r);
@@ -311,9 +317,9 @@ QList<Command> MemoCommands() {
 // Taking back and making again every kind of change: the change is made (and
 // for a redo taken back) while nothing fails, then the Edit menu's item runs.
 QList<Command> HistoryCommands(const QList<Command> &memoCommands) {
-    static const char *const kinds[] = {
-        "save_new_memo", "move_up",         "move_down", "move_to_top", "move_to_bottom", "colour",
-        "save_edit",     "trash_from_list", "restore",   "purge",       "empty_trash"};
+    static const char *const kinds[] = {"save_new_memo",   "move_up", "move_down", "move_to_top",
+                                        "move_to_bottom",  "drag",    "colour",    "save_edit",
+                                        "trash_from_list", "restore", "purge",     "empty_trash"};
     static std::deque<std::string> names; // the names outlive the tests; a deque never moves them
     QList<Command> out;
     for (const char *kind : kinds) {
