@@ -2,6 +2,7 @@
 
 #include "platform/apperror.h"
 
+#include <QDir>
 #include <QFile>
 #include <cerrno>
 #include <climits>
@@ -128,6 +129,10 @@ bool SysRealpath(const char *path, char *resolved) {
     return !Refused("realpath") && ::realpath(path, resolved) != nullptr;
 }
 
+bool SysMkdir(const char *path, mode_t mode) {
+    return !Refused("mkdir") && ::mkdir(path, mode) == 0;
+}
+
 // --- Helpers -------------------------------------------------------------------
 
 // Closes a descriptor on every way out of a function.
@@ -251,6 +256,45 @@ QByteArray WriteTarget(const QString &path) {
     return target;
 }
 
+// --- Folders made on a first write ----------------------------------------------
+
+std::vector<QByteArray> foldersMadeOnWrite;
+
+// Makes the folder and any missing one above it; one that is there already is
+// fine. The folder gets mode (less the umask), those above it 0700.
+bool MakeFolders(const QByteArray &folder, mode_t mode) {
+    const QByteArray parent = FolderOf(folder);
+    if (!SysMkdir(folder.constData(), mode)) {
+        if (errno == EEXIST)
+            return true;
+        if (errno != ENOENT || parent == folder || parent == ".")
+            return false;
+        if (!MakeFolders(parent, 0700))
+            return false;
+        if (!SysMkdir(folder.constData(), mode))
+            return errno == EEXIST;
+    }
+    // The new name is flushed with its parent, so that a file written into
+    // the folder does not outlive it in a crash. Best effort: the folder is
+    // there either way, and what is written into it is flushed on its own.
+    SyncFolder(parent);
+    return true;
+}
+
+// After a create that failed with ENOENT: makes the file's folder when it is
+// one that may be made on a write. True when the create should be tried
+// again; otherwise errno tells why not (the first failure's when the folder
+// is none of those).
+bool MadeFolderFor(const QByteArray &file) {
+    if (errno != ENOENT)
+        return false;
+    const QByteArray folder = FolderOf(file);
+    for (const QByteArray &made : foldersMadeOnWrite)
+        if (made == folder)
+            return MakeFolders(folder, 0777);
+    return false;
+}
+
 FileStamp StampFromStat(const struct stat &st) {
     FileStamp s;
     s.exists = true;
@@ -259,6 +303,15 @@ FileStamp StampFromStat(const struct stat &st) {
     s.size = st.st_size;
     s.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     return s;
+}
+
+// Opens a file for writing, creating it when missing (and its folder when
+// that may be made on a write).
+int CreateOrOpen(const QString &path, int flags) {
+    const int fd = OpenFile(path, flags, 0666, "open");
+    if (fd >= 0 || !MadeFolderFor(QFile::encodeName(path)))
+        return fd;
+    return OpenFile(path, flags, 0666, "open");
 }
 
 AppError CannotOpen(const QString &path) {
@@ -391,7 +444,13 @@ bool WriteFileAtomic(const QString &path, const QByteArray &data, FileStamp *wri
         temp += '/';
     temp += '.' + base + QByteArrayLiteral(".XXXXXX");
 
-    Fd fd(SysMkostemp(temp.data()));
+    const QByteArray pattern = temp;
+    int made = SysMkostemp(temp.data());
+    if (made < 0 && MadeFolderFor(target)) {
+        temp = pattern;
+        made = SysMkostemp(temp.data());
+    }
+    Fd fd(made);
     if (!fd.valid())
         throw AppError(FileErrorText(errno));
 
@@ -426,7 +485,7 @@ bool AppendToFile(const QString &path, const QByteArray &data, FileStamp *writte
     // Without waiting: a named pipe with no program reading it would hold
     // the open for ever. Such a name is no file to keep memos in, and no
     // record is ever written into a pipe.
-    Fd fd(OpenFile(path, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK, 0666, "open"));
+    Fd fd(CreateOrOpen(path, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK));
     if (!fd.valid()) {
         if (errno == ENXIO)
             throw CannotOpen(path); // a pipe that nobody reads
@@ -457,7 +516,7 @@ bool AppendToFile(const QString &path, const QByteArray &data, FileStamp *writte
 }
 
 bool CreateEmptyFile(const QString &path) {
-    Fd fd(OpenFile(path, O_WRONLY | O_CREAT | O_EXCL, 0666, "open"));
+    Fd fd(CreateOrOpen(path, O_WRONLY | O_CREAT | O_EXCL));
     // Nothing is written, so a failing close loses nothing.
     return fd.valid();
 }
@@ -499,6 +558,12 @@ TextEnd ScanTextEnd(const QString &path) {
             return end;
         }
     }
+}
+
+void SetFoldersMadeOnWrite(const QStringList &folders) {
+    foldersMadeOnWrite.clear();
+    for (const QString &folder : folders)
+        foldersMadeOnWrite.push_back(QFile::encodeName(QDir::cleanPath(folder)));
 }
 
 bool CopyFileAtomic(const QString &from, const QString &to) {

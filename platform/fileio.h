@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // False when there is no such file, and also when the system cannot tell
@@ -89,6 +90,14 @@ struct TextEnd {
     int lastByte = -1;
 };
 TextEnd ScanTextEnd(const QString &path);
+
+// Folders that a write may make when they are missing: an installed program
+// keeps its files in folders of the user's own and makes them when it first
+// writes a file straight inside one of them, with the user's usual
+// permissions (missing folders above them, such as ~/.config itself, are made
+// private to the user). A write anywhere else into a missing folder fails as
+// it always has. None at first; each call replaces the list.
+void SetFoldersMadeOnWrite(const QStringList &folders);
 
 // Copies a file over the target through a temporary file renamed into place,
 // so a failed copy never leaves half a file under the new name. Returns false

@@ -78,7 +78,29 @@ void BeepMessage(const QString &text);
 // error's own text in the error box. The program then goes on.
 void ReportUncaughtError(const std::exception &e);
 
-// The program's folder with its trailing "/".
-QString ProgramFolder();
-// The executable's path with its extension replaced by ext (".ini", ".lst").
-QString ProgramFileWithExt(const QString &ext);
+// Where the program keeps its files. A copy in a folder that the user may
+// write, and that lies under neither /usr nor /opt, keeps them beside itself:
+// the settings and the default list are named after the executable, new list
+// files go into its folder and the readme is the one there. An installed
+// program keeps them in the user's folders instead: the settings in
+// <config>/quorvel/quorvel.ini, the default list quorvel.lst and new list
+// files in <data>/quorvel/; its readme is the installed one.
+struct ProgramPlaces {
+    bool perUser = false;
+    QString settingsFile;
+    QString defaultListFile;
+    QString listFolder; // with its trailing "/"
+    QString readmeFile;
+};
+
+// The rule, from what it depends on: the executable's path, whether the user
+// may write its folder, and the user's configuration and data folders
+// ($XDG_CONFIG_HOME and $XDG_DATA_HOME or their defaults). The installed
+// readme is found from the executable's folder, as installed beside it.
+ProgramPlaces PlacesFor(const QString &executablePath, bool folderWritable,
+                        const QString &configHome, const QString &dataHome);
+
+// The places of the running program, decided anew on each call. In the
+// user's folders, the two folders are made when a file is first written
+// there: the file layer is told which they are.
+ProgramPlaces Places();

@@ -129,12 +129,13 @@ void TForm1::New1Click() {
     const QString prompt = U("新規ファイル名を入力してください。\r\n"
                              "拡張子は必要ありません。\r\n"
                              "例：newfile");
+    const QString folder = Places().listFolder;
     QString path;
     for (;;) {
         const std::optional<QString> name = platform().InputBox(title, prompt, 255);
         if (!name)
             return;
-        path = ProgramFolder() + *name + QStringLiteral(".lst");
+        path = folder + *name + QStringLiteral(".lst");
         if (!StorablePath(path))
             return;
         if (!FileExists(path))
@@ -151,7 +152,8 @@ void TForm1::New1Click() {
 }
 
 void TForm1::FopenClick() {
-    const std::optional<QString> chosen = platform().OpenFileName(ProgramFolder(), ListFilter());
+    const std::optional<QString> chosen =
+        platform().OpenFileName(Places().listFolder, ListFilter());
     if (!chosen)
         return;
     if (!chosen->endsWith(QStringLiteral(".lst"), Qt::CaseSensitive)) {

@@ -99,7 +99,7 @@ TForm1::~TForm1() {
 }
 
 QString TForm1::SettingsFileName() {
-    return ProgramFileWithExt(QStringLiteral(".ini"));
+    return Places().settingsFile;
 }
 
 void TForm1::BuildLayout() {
@@ -465,7 +465,7 @@ void TForm1::FormCreate() {
 
     // A value never holds a line end, so "\n" stands for a missing key.
     const QByteArray last = Ini::ReadString(ini, "File", "LastFileName", "\n");
-    ListFileName = last == "\n" ? ProgramFileWithExt(QStringLiteral(".lst")) : DecodeCp932(last);
+    ListFileName = last == "\n" ? Places().defaultListFile : DecodeCp932(last);
     move(Ini::ReadInteger(ini, "Position", "Left", 100), y());
     move(x(), Ini::ReadInteger(ini, "Position", "Top", y()));
     if (Ini::ReadInteger(ini, "Setting", "Page", 0) == 1) {
@@ -536,7 +536,7 @@ void TForm1::CloseMenuClick() {
 }
 
 void TForm1::ReadMeClick() {
-    platform().StartViewer(ProgramFolder() + QStringLiteral("readme.txt"));
+    platform().StartViewer(Places().readmeFile);
 }
 
 void TForm1::N3Click() {

@@ -7,6 +7,9 @@
 
 void InitApplication() {
     QCoreApplication::setApplicationName(QStringLiteral("Quorvel"));
+    // The desktop entry an installed copy is started from: the desktop shows
+    // its name and icon for the window.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.quorvel.Quorvel"));
 }
 
 QuorvelProgram::QuorvelProgram() {
