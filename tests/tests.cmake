@@ -32,3 +32,9 @@ if(QV_RUNNER_SOURCES)
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen" WILL_FAIL TRUE)
   endforeach()
 endif()
+
+# What an install and the Debian package give, made into temporary folders.
+if(NOT QV_SANITIZE)
+  add_test(NAME install.package
+    COMMAND ${CMAKE_SOURCE_DIR}/tools/check-install.sh ${CMAKE_BINARY_DIR} ${QV_DOC_FROM_BIN})
+endif()

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Checks what an install gives, without touching the system: installs a build
+# into a temporary prefix and validates the desktop entry and the AppStream
+# metadata, then makes the Debian package into a temporary folder and checks
+# its files and dependencies.
+# Usage: tools/check-install.sh BUILD_DIR [README_FROM_BIN]
+#   README_FROM_BIN: where the program looks for its installed readme's
+#   folder, relative to its own (default ../share/doc/quorvel).
+set -euo pipefail
+build=$(cd "$1" && pwd)
+doc_from_bin=${2:-../share/doc/quorvel}
+id=org.example.quorvel.Quorvel
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failed=0
+fail() {
+    echo "FAIL: $*" >&2
+    failed=1
+}
+
+# --- cmake --install into a temporary prefix -------------------------------------
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >/dev/null
+expected="bin/quorvel
+share/applications/$id.desktop
+share/doc/quorvel/readme.txt
+share/icons/hicolor/scalable/apps/$id.svg
+share/metainfo/$id.metainfo.xml"
+installed=$(cd "$prefix" && find . -type f | sed 's|^\./||' | sort)
+[ "$installed" = "$expected" ] || fail "installed files differ:
+$installed"
+[ -x "$prefix/bin/quorvel" ] || fail "bin/quorvel is not executable"
+# The readme is where the installed program looks for it.
+[ -f "$prefix/bin/$doc_from_bin/readme.txt" ] || fail "no readme at bin/$doc_from_bin"
+
+desktop=$prefix/share/applications/$id.desktop
+desktop-file-validate "$desktop" || fail "desktop entry not valid"
+grep -qx "Icon=$id" "$desktop" || fail "desktop entry does not name the icon $id"
+grep -qx "Exec=quorvel" "$desktop" || fail "desktop entry does not start quorvel"
+appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" >"$work/as.log" 2>&1 ||
+    fail "AppStream metadata not valid: $(cat "$work/as.log")"
+grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" \
+    "$prefix/share/metainfo/$id.metainfo.xml" || fail "metadata does not launch $id.desktop"
+
+# --- cpack -G DEB ----------------------------------------------------------------
+(cd "$build" && cpack -G DEB -B "$work/pkg" >"$work/cpack.log" 2>&1) ||
+    fail "cpack failed: $(cat "$work/cpack.log")"
+debs=("$work"/pkg/quorvel_*.deb)
+if [ ! -f "${debs[0]}" ]; then
+    fail "no package made"
+else
+    deb=${debs[0]}
+    files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./usr/||' | sort)
+    [ "$files" = "$expected" ] || fail "package files differ:
+$files"
+    owners=$(dpkg-deb -c "$deb" | awk '{print $2}' | sort -u)
+    [ "$owners" = "root/root" ] || fail "package files not owned by root: $owners"
+    depends=$(dpkg-deb -f "$deb" Depends)
+    for needed in fonts-ipafont-gothic qt6-qpa-plugins libc6 libqt6core6 libqt6gui6 \
+        libqt6widgets6 libqt6printsupport6; do
+        [[ ", $depends," == *", $needed "* || ", $depends," == *", $needed,"* ]] ||
+            fail "package does not depend on $needed: $depends"
+    done
+    dpkg-deb -x "$deb" "$work/root"
+    file "$work/root/usr/bin/quorvel" | grep -q ', stripped' || fail "program in the package not stripped"
+fi
+
+if [ "$failed" -ne 0 ]; then
+    exit 1
+fi
+echo "install and package: $(echo "$expected" | wc -l) files, depends: $depends"
