@@ -27,8 +27,11 @@ set(CPACK_PACKAGE_NAME quorvel)
 set(CPACK_PACKAGE_VENDOR "The Quorvel developers")
 set(CPACK_PACKAGE_CONTACT "The Quorvel developers <dev@quorvel.example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "to-do list of short memos, Japanese user interface")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Quorvel keeps a to-do list of short free-text memos in a plain list file in code page 932 (Shift_JIS). Memos are reordered, coloured, edited, moved to a trash and restored, and the list prints as titles or as whole memos.")
+set(CPACK_PACKAGE_DESCRIPTION "\
+Quorvel keeps a to-do list of short free-text memos in a plain list file
+in code page 932 (Shift_JIS), so the files move to and from Windows
+unchanged. Memos are reordered, coloured, edited, moved to a trash and
+restored, and the list prints as titles only or as whole memos.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -39,8 +39,9 @@ grep -qx "Icon=$id" "$desktop" || fail "desktop entry does not name the icon $id
 grep -qx "Exec=quorvel" "$desktop" || fail "desktop entry does not start quorvel"
 appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" >"$work/as.log" 2>&1 ||
     fail "AppStream metadata not valid: $(cat "$work/as.log")"
-grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" \
-    "$prefix/share/metainfo/$id.metainfo.xml" || fail "metadata does not launch $id.desktop"
+# The tree as a whole: the metadata's launchable names the installed entry.
+appstreamcli validate-tree --no-net "$prefix" >"$work/tree.log" 2>&1 ||
+    fail "installed tree not valid: $(cat "$work/tree.log")"
 
 # --- cpack -G DEB ----------------------------------------------------------------
 (cd "$build" && cpack -G DEB -B "$work/pkg" >"$work/cpack.log" 2>&1) ||
