@@ -47,7 +47,7 @@ namespace {
 
 bool UnderSystemFolder(const QString &folder) {
     const QString clean = QDir::cleanPath(folder);
-    for (const QString root : {QStringLiteral("/usr"), QStringLiteral("/opt")})
+    for (const QString &root : {QStringLiteral("/usr"), QStringLiteral("/opt")})
         if (clean == root || clean.startsWith(root + QLatin1Char('/')))
             return true;
     return false;
