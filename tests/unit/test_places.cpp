@@ -123,7 +123,7 @@ TEST_F(InstalledProgramTest, FilesGoToTheUsersFoldersMadeOnFirstWrite) {
     f.Fopen->trigger();
     f.ReadMe->trigger();
     EXPECT_EQ(platform_->events,
-              QStringList({QStringLiteral("open ") + data + U("|リストファイル(*.lst) (*.lst)"),
+              QStringList({QStringLiteral("open ") + data + U("|リストファイル(*.lst)"),
                            QStringLiteral("viewer /usr/share/doc/quorvel/readme.txt")}));
 
     Close();
