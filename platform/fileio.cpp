@@ -1,6 +1,7 @@
 #include "platform/fileio.h"
 
 #include "platform/apperror.h"
+#include "platform/largepages.h"
 
 #include <QDir>
 #include <QFile>
@@ -326,11 +327,11 @@ QByteArray ReadAll(const Fd &fd, const QString &path, FileStamp *stamp) {
     if (!SysFstat(fd.get(), &st) || !S_ISREG(st.st_mode))
         throw CannotOpen(path);
 
-    QByteArray data;
     qsizetype used = 0;
     // The size is a hint only: the file may grow or shrink while it is read.
-    qsizetype capacity = st.st_size > 0 ? static_cast<qsizetype>(st.st_size) + 1 : 4096;
-    data.resize(capacity);
+    // A list-sized file goes into memory backed by large pages.
+    QByteArray data =
+        LargePageBytes(st.st_size > 0 ? static_cast<qsizetype>(st.st_size) + 1 : 4096);
     for (;;) {
         if (used == data.size())
             data.resize(data.size() * 2);

@@ -2,6 +2,7 @@ list(APPEND QV_CORE_SOURCES
   platform/apperror.cpp
   platform/cp932.cpp
   platform/fileio.cpp
+  platform/largepages.cpp
   platform/pagesurface.cpp)
 list(APPEND QV_APP_SOURCES
   platform/platform.cpp

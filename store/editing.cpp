@@ -70,14 +70,27 @@ std::optional<QByteArray> TextToSave(const QString &text, const QByteArray *know
     return bytes;
 }
 
+std::optional<TextEnd> LoadedTextEnd(const QList<QByteArray> &records, const QByteArray &tail,
+                                     const FileStamp &stamp) {
+    qsizetype size = tail.size();
+    for (const QByteArray &r : records)
+        size += r.size() + 2;
+    if (!stamp.exists || stamp.size != size)
+        return std::nullopt; // not every record ends in CR LF
+    TextEnd end;
+    end.endsAtNul = !tail.isEmpty();
+    end.lastByte = records.isEmpty() ? -1 : '\n';
+    return end;
+}
+
 bool AppendRecord(const QString &path, const QByteArray &record, Splice *appended,
-                  FileStamp *written) {
+                  FileStamp *written, const TextEnd *known) {
     // Loading stops at a NUL byte: a record appended after one would never
     // show. In such a file the record goes in before the NUL, and what
     // follows it is kept as it was.
     // A file that is there but cannot be read is not appended to blindly:
     // the error goes to the caller, and nothing is written.
-    const TextEnd end = ScanTextEnd(path);
+    const TextEnd end = known ? *known : ScanTextEnd(path);
     QByteArray data;
     data.reserve(record.size() + 4); // its own buffer, never the record's
     if (end.lastByte >= 0 && end.lastByte != '\r' && end.lastByte != '\n')
@@ -112,16 +125,26 @@ NewMemoResult SaveNewMemo(TForm1 &f, const QByteArray *bytesShown, Splice *appen
         return NewMemoResult::NotSaved;
     // While the loaded list is the file, the memo joins it there too: the
     // append is this program's own, and a later rewrite of the loaded
-    // records keeps the memo.
-    const bool loaded = f.ListFileLoaded.exists && StampOf(f.ListFileName) == f.ListFileLoaded;
+    // records keeps the memo. The loaded list also tells how the file ends,
+    // which need not be read then.
+    const bool loaded = f.ListFileLoaded.exists && !f.ListFileWritten &&
+                        StampOf(f.ListFileName) == f.ListFileLoaded;
+    std::optional<TextEnd> end;
+    if (loaded)
+        end = LoadedTextEnd(f.ListBox2, f.ListFileTail, f.ListFileLoaded);
     const QByteArray record = MemoTextToRecord(*bytes);
     Splice added;
     FileStamp stamp;
-    if (!AppendRecord(f.ListFileName, record, &added, &stamp)) {
+    if (!AppendRecord(f.ListFileName, record, &added, &stamp, end ? &*end : nullptr)) {
         BeepMessage(U("新規入力内容の保存時にエラーが発生しました。"));
         return NewMemoResult::NotSaved;
     }
     if (loaded) {
+        // The list page's reload follows at once when it comes to the front:
+        // the title rows let go of the records first, so that the memo joins
+        // them without a copy of the whole list.
+        if (!f.CheckBox1->isChecked() && f.PageControl1->currentIndex() != 0)
+            f.ListBox1->titleModel()->clear();
         f.ListBox2.append(OwnBytes(record));
         f.ListFileLoaded = stamp;
     }
@@ -240,10 +263,15 @@ void TForm1::Button4Click() {
     if (!bytes)
         return;
 
-    QByteArray record = MemoTextToRecord(*bytes);
+    // A buffer of its own for the record (the text may share the loaded
+    // file's bytes, which must never grow in place).
+    const QByteArray text = MemoTextToRecord(*bytes);
     const qsizetype colour = ColorMarkerPos(old);
-    if (colour >= 0)
-        record += old.mid(colour); // the memo keeps its colour
+    const qsizetype suffix = colour >= 0 ? old.size() - colour : 0;
+    QByteArray record;
+    record.reserve(text.size() + suffix);
+    record.append(text.constData(), text.size());
+    record.append(old.constData() + old.size() - suffix, suffix); // the memo keeps its colour
     std::unique_ptr<MemoChange> change =
         ListChange("編集保存", {ReplaceRecordSplice(ListBox2, s, record)}, {s, s});
     change->parts.first().change.layout = LoadedListLayout(*this);
@@ -266,13 +294,17 @@ void TForm1::BgColorClick() {
     ColorDialog1Color = *chosen;
     const QByteArray name = ColorToText(*chosen);
 
-    QByteArray r = ListBox2.at(s);
-    const qsizetype p = ColorMarkerPos(r);
-    if (p >= 0)
-        r.truncate(p + ColorMarker().size()); // the colour is replaced, not added
-    else
-        r += ColorMarker();
-    r += name;
+    // The record is built in a buffer of its own: growing one that shares
+    // the loaded file's bytes would allocate as much as the whole file.
+    const QByteArray &old = ListBox2.at(s);
+    const qsizetype p = ColorMarkerPos(old);
+    const qsizetype kept = p >= 0 ? p + ColorMarker().size() : old.size();
+    QByteArray r;
+    r.reserve(kept + ColorMarker().size() + name.size());
+    r.append(old.constData(), kept); // the colour is replaced, not added
+    if (p < 0)
+        r.append(ColorMarker().constData(), ColorMarker().size());
+    r.append(name.constData(), name.size());
     const auto line = [&](qsizetype i) -> const QByteArray & {
         return i == s ? r : ListBox2.at(i);
     };

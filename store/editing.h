@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/fileio.h"
+#include "platform/largepages.h"
 #include "store/history.h"
 #include "store/record.h"
 
@@ -35,8 +36,15 @@ NewMemoResult SaveNewMemo(TForm1 &form, const QByteArray *bytesShown = nullptr,
 // when writing fails (nothing of the record is left in the file then).
 // When given, appended receives the bytes added and where, and written the
 // stamp of the file afterwards.
+// When given, known tells how the file's text ends, which is then not read.
 bool AppendRecord(const QString &path, const QByteArray &record, Splice *appended = nullptr,
-                  FileStamp *written = nullptr);
+                  FileStamp *written = nullptr, const TextEnd *known = nullptr);
+
+// How the text of a file ends that holds these records, each followed by CR
+// LF, then tail, as the stamp's size says; nullopt when the size says that
+// some record ends otherwise.
+std::optional<TextEnd> LoadedTextEnd(const QList<QByteArray> &records, const QByteArray &tail,
+                                     const FileStamp &stamp);
 
 // The bytes of text as it is saved: known itself when the text is exactly
 // what known shows, otherwise its code page 932 form. When a character has
@@ -44,15 +52,17 @@ bool AppendRecord(const QString &path, const QByteArray &record, Splice *appende
 std::optional<QByteArray> TextToSave(const QString &text, const QByteArray *known = nullptr);
 
 // The content of a list or trash file: count records, the i-th being at(i),
-// each followed by CR LF. The text is sized once and every record copied
-// once, so that rewriting a big list costs little more than writing it.
-template <class At> QByteArray JoinRecords(qsizetype count, At at) {
-    qsizetype size = 0;
+// each followed by CR LF, then tail (the bytes from a NUL on, kept as they
+// were). The text is sized once, in memory backed by large pages when it is
+// big, and every record copied once, so that rewriting a big list costs
+// little more than writing it.
+template <class At>
+QByteArray JoinRecords(qsizetype count, At at, const QByteArray &tail = QByteArray()) {
+    qsizetype size = tail.size();
     for (qsizetype i = 0; i < count; ++i)
         size += at(i).size() + 2;
-    QByteArray text(size, Qt::Uninitialized);
+    QByteArray text = LargePageBytes(size);
     char *out = text.data();
-    AdviseLargePages(out, size);
     for (qsizetype i = 0; i < count; ++i) {
         const QByteArray &r = at(i);
         if (!r.isEmpty())
@@ -61,5 +71,7 @@ template <class At> QByteArray JoinRecords(qsizetype count, At at) {
         *out++ = '\r';
         *out++ = '\n';
     }
+    if (!tail.isEmpty())
+        std::memcpy(out, tail.constData(), size_t(tail.size()));
     return text;
 }

@@ -2,11 +2,11 @@
 
 #include "platform/apperror.h"
 #include "platform/cp932.h"
+#include "platform/largepages.h"
 #include "store/common.h"
 
 #include <algorithm>
 #include <cstring>
-#include <sys/mman.h>
 
 const QByteArray &LineBreakMarker() {
     // "<!--改行が入りますa7ui9[xz-->"
@@ -164,6 +164,12 @@ const char *Next(const char *from, const char *end, char c) {
 } // namespace
 
 QList<QByteArray> SplitLines(const QByteArray &data) {
+    QList<QByteArray> records;
+    SplitLinesInto(data, records);
+    return records;
+}
+
+void SplitLinesInto(const QByteArray &data, QList<QByteArray> &records) {
     const char *p = data.constData();
     const char *end = Next(p, p + data.size(), '\0'); // the text ends at the first NUL
 
@@ -181,9 +187,17 @@ QList<QByteArray> SplitLines(const QByteArray &data) {
             ends += (p[i] == '\n') | ((p[i] == '\r') & (p[i + 1] != '\n'));
         count += ends;
     }
-    QList<QByteArray> records;
-    records.reserve(count);
-    AdviseLargePages(records.constData(), count * qsizetype(sizeof(QByteArray)));
+    // A list of this form's own with room enough is filled again where it
+    // is: its memory is in use already, where new memory would first have
+    // to be touched page by page.
+    const QByteArray *const before = records.constData();
+    const bool own = records.isDetached();
+    if (own) {
+        records.clear();
+        records.reserve(count); // allocates anew only when the room is too small
+    }
+    if (!own || records.constData() != before)
+        records = QList<QByteArray>(large_pages::Storage<QByteArray>(count));
 
     // A record shares the bytes of data, when data owns them, rather than
     // getting an allocation and a copy of its own: loading a big list then
@@ -217,24 +231,6 @@ QList<QByteArray> SplitLines(const QByteArray &data) {
             ++q;
         p = q;
     }
-    return records;
-}
-
-void AdviseLargePages(const void *buffer, qsizetype size) {
-#ifdef MADV_HUGEPAGE
-    // Only whole large pages inside the buffer: the advice never reaches
-    // memory that is not the buffer's.
-    constexpr quintptr kLargePage = 2 * 1024 * 1024;
-    if (size < qsizetype(4 * kLargePage))
-        return;
-    const quintptr from = (quintptr(buffer) + kLargePage - 1) & ~(kLargePage - 1);
-    const quintptr to = (quintptr(buffer) + quintptr(size)) & ~(kLargePage - 1);
-    if (to > from)
-        ::madvise(reinterpret_cast<void *>(from), to - from, MADV_HUGEPAGE);
-#else
-    Q_UNUSED(buffer);
-    Q_UNUSED(size);
-#endif
 }
 
 QByteArray MemoTextToRecord(const QByteArray &text) {

@@ -41,17 +41,14 @@ QByteArray MakeTitle(const QByteArray &record);
 // The records share data's bytes (they are not NUL-terminated: use their
 // size, never their bytes as a C string).
 QList<QByteArray> SplitLines(const QByteArray &data);
+// The same into a list whose records are dropped first: a list that no copy
+// shares and that has room for them all keeps its memory.
+void SplitLinesInto(const QByteArray &data, QList<QByteArray> &records);
 
 // The bytes from the first NUL on: loading never shows them, and a rewrite
 // puts them back after the records so that nothing is lost. Empty when the
 // data holds no NUL.
 QByteArray HiddenTail(const QByteArray &data);
-
-// Asks the system to back a big buffer that is about to be filled with large
-// memory pages. Filling a list-sized buffer is otherwise mostly page faults,
-// which are costly on virtual machines. Advice only: nothing changes where it
-// is not followed, and buffers under a few megabytes are left alone.
-void AdviseLargePages(const void *buffer, qsizetype size);
 
 // Memo text (lines joined by CR LF) to the text part of a record.
 QByteArray MemoTextToRecord(const QByteArray &text);

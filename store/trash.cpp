@@ -25,6 +25,36 @@ QString TrashFileName(const TForm1 &f) {
     return ChangeFileExt(f.ListFileName, QStringLiteral(".trh"));
 }
 
+// The trash file's bytes and records: those held when the file is still as
+// this program last read or wrote it, else read now (and held from then on).
+// Throws as ReadWholeFile does.
+const TForm1::HeldFile &TrashContent(TForm1 &f, const QString &path) {
+    TForm1::HeldFile &held = f.TrashHeld;
+    if (held.stamp.exists && StampOf(path) == held.stamp)
+        return held;
+    held = TForm1::HeldFile();
+    FileStamp stamp;
+    QByteArray bytes = ReadWholeFile(path, &stamp);
+    SplitLinesInto(bytes, held.records);
+    held.bytes = std::move(bytes);
+    held.stamp = stamp;
+    return held;
+}
+
+// Keeps what this program has just written to the trash file as its content,
+// when the file is provably what it wrote: the same stamp right after the
+// write. Otherwise nothing is held, and the file is read when next needed.
+void HoldWrittenTrash(TForm1 &f, const QString &path, QByteArray bytes, const FileStamp &written) {
+    TForm1::HeldFile &held = f.TrashHeld;
+    if (!written.exists || StampOf(path) != written) {
+        held = TForm1::HeldFile();
+        return;
+    }
+    SplitLinesInto(bytes, held.records);
+    held.bytes = std::move(bytes);
+    held.stamp = written;
+}
+
 // Appends the selected memo's record to the trash file. True only when the
 // record is in the trash file now; every failure has been reported. When
 // given, appended and written receive what the append added and the trash
@@ -38,8 +68,16 @@ bool AppendToTrash(TForm1 &f, Splice *appended = nullptr, FileStamp *written = n
     const int s = f.ListBox1->itemIndex();
     bool done = false;
     if (s >= 0 && s < f.ListBox2.size()) {
+        // How the trash file ends is known, without reading it, while the
+        // content held is still the file's.
+        std::optional<TextEnd> end;
+        const TForm1::HeldFile &held = f.TrashHeld;
+        if (held.stamp.exists && StampOf(path) == held.stamp)
+            end = LoadedTextEnd(held.records, HiddenTail(held.bytes), held.stamp);
+        // The content held is not the file's any more after the append.
+        f.TrashHeld = TForm1::HeldFile();
         try {
-            done = AppendRecord(path, f.ListBox2.at(s), appended, written);
+            done = AppendRecord(path, f.ListBox2.at(s), appended, written, end ? &*end : nullptr);
         } catch (const AppError &) {
             done = false; // the trash file could not be opened
         }
@@ -63,24 +101,31 @@ bool PurgeSelected(TForm1 &f, MemoChange::Part *part, FileStamp *written) {
         BeepMessage(U("削除対象の記事を選択してください。"));
         return false;
     }
-    const QByteArray old = ReadWholeFile(path);
-    const QByteArray tail = HiddenTail(old); // bytes from a NUL on are never shown, and kept
-    const QByteArray oldText = old.left(old.size() - tail.size());
-    const QList<QByteArray> lines = SplitLines(old);
+    const TForm1::HeldFile &content = TrashContent(f, path);
+    const QList<QByteArray> &lines = content.records;
+    const QByteArray tail =
+        HiddenTail(content.bytes); // bytes from a NUL on are never shown, and kept
     const bool dropped = sel < lines.size();
-    QByteArray text =
-        JoinRecords(lines.size() - (dropped ? 1 : 0), [&](qsizetype i) -> const QByteArray & {
+    QByteArray text = JoinRecords(
+        lines.size() - (dropped ? 1 : 0),
+        [&](qsizetype i) -> const QByteArray & {
             return lines.at(dropped && i >= sel ? i + 1 : i);
-        });
-    text += tail;
+        },
+        tail);
     if (part) {
         part->file = MemoFile::Trash;
-        part->change.layout = LineLayout::Of(oldText, lines);
+        part->change.layout = LineLayout::Of(
+            QByteArray::fromRawData(content.bytes.constData(), content.bytes.size() - tail.size()),
+            lines);
         if (dropped)
             part->change.splices = {RemoveRecordSplice(lines, sel)};
     }
     errno = 0;
-    if (!WriteFileAtomic(path, text, written)) {
+    FileStamp stamp;
+    const bool done = WriteFileAtomic(path, text, &stamp);
+    if (written)
+        *written = stamp;
+    if (!done) {
         const int error = errno != 0 ? errno : EIO;
         // The file may hold the new text already (only its flush to disk
         // failed): the page shows what it holds, so that no row stands for
@@ -88,6 +133,7 @@ bool PurgeSelected(TForm1 &f, MemoChange::Part *part, FileStamp *written) {
         f.TabSheet4Show();
         throw AppError(FileErrorText(error));
     }
+    HoldWrittenTrash(f, path, std::move(text), stamp);
     f.TabSheet4Show();
     return true;
 }
@@ -139,12 +185,16 @@ void TForm1::TabSheet4Show() {
     ListBox3->titleModel()->clear();
     TrashFileShown = FileStamp();
     if (FileExists(path)) {
-        ListBox3->titleModel()->setRecords(SplitLines(ReadWholeFile(path, &TrashFileShown)));
-    } else if (!CreateEmptyFile(path)) {
-        BeepMessage(U("ゴミ箱ファイルの作成に失敗しました。恐れ入りますが、もう一度、"
-                      "ゴミ箱ページをクリックして同じ現象が発生するかお確かめください。"));
-        return;
+        const HeldFile &content = TrashContent(*this, path);
+        ListBox3->titleModel()->setRecords(content.records);
+        TrashFileShown = content.stamp;
     } else {
+        TrashHeld = HeldFile(); // nothing of a file that is gone is kept
+        if (!CreateEmptyFile(path)) {
+            BeepMessage(U("ゴミ箱ファイルの作成に失敗しました。恐れ入りますが、もう一度、"
+                          "ゴミ箱ページをクリックして同じ現象が発生するかお確かめください。"));
+            return;
+        }
         TrashFileShown = StampOf(path); // the empty file just made
     }
     SetStatusText(QString::number(ListBox3->titleModel()->count()) +
@@ -162,7 +212,7 @@ void TForm1::RestoreClick() {
         BeepMessage(U("ゴミ箱のデータが見つかりません"));
         return;
     }
-    const QList<QByteArray> lines = SplitLines(ReadWholeFile(path));
+    const QList<QByteArray> lines = TrashContent(*this, path).records;
     if (sel >= lines.size()) {
         // The trash file lost entries behind the program's back.
         BeepMessage(U("ゴミ箱のデータが見つかりません"));

@@ -15,6 +15,7 @@
 #include <QString>
 #include <exception>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -78,6 +79,21 @@ class TForm1 : public QMainWindow {
     // The bytes of the list file from a NUL byte on: never loaded, and put
     // back after the records by every rewrite.
     QByteArray ListFileTail;
+    // The whole content this program last wrote to the list file, until the
+    // reload that follows: while the file is still the one written (same
+    // stamp), the reload takes its records from here instead of reading
+    // them back. Set only while the raw list is the one from before.
+    std::optional<QByteArray> ListFileWritten;
+    // The trash file as this program last read or wrote it: its bytes, their
+    // records and the file's stamp then. The trash page, restore and purge
+    // take them instead of reading the file again while it still has that
+    // stamp; anything else reads it afresh.
+    struct HeldFile {
+        QByteArray bytes;
+        QList<QByteArray> records;
+        FileStamp stamp;
+    };
+    HeldFile TrashHeld;
     // The changes this program made to the list and its trash in this run,
     // for the Edit menu to take back and make again.
     ChangeHistory *History = nullptr;

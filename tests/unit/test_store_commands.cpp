@@ -7,6 +7,7 @@
 #include "ui/widgets.h"
 
 #include <QCheckBox>
+#include <QDateTime>
 #include <QDir>
 #include <QImage>
 #include <QPainter>
@@ -29,6 +30,18 @@ class StoreCommandsTest : public ProgramTest {
     QStringList Message(const char *text) const {
         return {QStringLiteral("beep"), QStringLiteral("message ") + U(text)};
     }
+    // Another program changes a file in place, keeping its size, a second
+    // after it was last written.
+    void ChangeInPlace(const char *name, const QByteArray &bytes) const {
+        QFile f(Path(name));
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_EQ(f.size(), bytes.size());
+        ASSERT_EQ(f.write(bytes), bytes.size());
+        f.close();
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        const QDateTime then = f.fileTime(QFileDevice::FileModificationTime);
+        ASSERT_TRUE(f.setFileTime(then.addSecs(1), QFileDevice::FileModificationTime));
+    }
 };
 
 TEST_F(StoreCommandsTest, AppendedRecordStartsOnALineOfItsOwn) {
@@ -46,6 +59,51 @@ TEST_F(StoreCommandsTest, AppendedRecordStartsOnALineOfItsOwn) {
     Write("open.lst", "x\r\ny");
     EXPECT_TRUE(AppendRecord(Path("open.lst"), "a"));
     EXPECT_EQ(Read("open.lst"), QByteArray("x\r\ny\r\na\r\n"));
+}
+
+// The list and the trash are taken from memory only while their files are
+// the ones this program last read or wrote: a change by another program,
+// even one that keeps a file's size and identity, is seen by the next
+// reload, and the commands after it work on what the files then hold.
+TEST_F(StoreCommandsTest, FilesChangedByAnotherProgramAreReadAgain) {
+    Write("quorvel.lst", "A\r\nB\r\nC\r\n");
+    Write("quorvel.trh", "t1\r\nt2\r\n");
+    TForm1 &f = Start();
+    f.ListBox1->setItemIndex(1);
+    f.Button2Click();
+    EXPECT_EQ(Read("quorvel.lst"), QByteArray("B\r\nA\r\nC\r\n"));
+    EXPECT_EQ(f.ListBox2, QList<QByteArray>({"B", "A", "C"}));
+    EXPECT_EQ(f.ListBox1->itemIndex(), 0);
+
+    // The last line now has no line end: a new memo starts a line of its own.
+    ChangeInPlace("quorvel.lst", "X\r\nY\r\nZZZ");
+    f.ActivatePage(1);
+    f.ActivatePage(0);
+    EXPECT_EQ(f.ListBox2, QList<QByteArray>({"X", "Y", "ZZZ"}));
+    f.ActivatePage(1);
+    f.Memo1->setText(U("new"));
+    f.Button1Click();
+    EXPECT_EQ(Read("quorvel.lst"), QByteArray("X\r\nY\r\nZZZ\r\nnew\r\n"));
+    EXPECT_EQ(f.ListBox2, QList<QByteArray>({"X", "Y", "ZZZ", "new"}));
+
+    // Restore takes the entry the trash file holds at the selected row.
+    f.ActivatePage(3);
+    ASSERT_EQ(f.ListBox3->titleModel()->titles(), QList<QByteArray>({"t1", "t2"}));
+    f.ListBox3->setItemIndex(1);
+    ChangeInPlace("quorvel.trh", "u1\r\nu2\r\n");
+    f.RestoreClick();
+    EXPECT_EQ(Read("quorvel.lst"), QByteArray("X\r\nY\r\nZZZ\r\nnew\r\nu2\r\n"));
+    EXPECT_EQ(Read("quorvel.trh"), QByteArray("u1\r\n"));
+    EXPECT_EQ(f.ListBox3->titleModel()->titles(), QList<QByteArray>({"u1"}));
+    EXPECT_EQ(f.ListBox2.last(), QByteArray("u2"));
+    // Then one from the trash as this program wrote it.
+    f.ListBox3->setItemIndex(0);
+    f.RestoreClick();
+    EXPECT_EQ(Read("quorvel.lst"), QByteArray("X\r\nY\r\nZZZ\r\nnew\r\nu2\r\nu1\r\n"));
+    EXPECT_EQ(Read("quorvel.trh"), QByteArray());
+    EXPECT_EQ(f.ListBox3->titleModel()->count(), 0);
+    EXPECT_EQ(f.StatusText(), U("0件のメモがゴミ箱に入っています。"));
+    EXPECT_TRUE(platform_->events.isEmpty()) << platform_->events.join(u'|').toStdString();
 }
 
 TEST_F(StoreCommandsTest, MemoStaysInTheListWhenTheTrashCannotTakeIt) {
