@@ -480,7 +480,6 @@ std::optional<double> Said(const ChildRun &r, const QString &key) {
 // expect checks what each printed.
 void FreshPair(benchmark::State &state, const QStringList &base, const QStringList &measured,
                const std::function<bool(const ChildRun &, const ChildRun &)> &expect) {
-    std::vector<double> bases, diffs, insides;
     for (auto _ : state) {
         const ChildRun b = RunChild(base);
         const ChildRun m = RunChild(measured);
