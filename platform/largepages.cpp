@@ -35,8 +35,9 @@ qsizetype AlignedOffset(std::uintptr_t first, qsizetype elementSize, qsizetype l
 QByteArray LargePageBytes(qsizetype size) {
     if (size < large_pages::kWorthIt)
         return QByteArray(size, Qt::Uninitialized);
-    // Room for the NUL a byte array keeps after its bytes.
-    QArrayDataPointer<char> d = large_pages::Storage<char>(size + 1);
+    // Room for the NUL a byte array keeps after its bytes, and for an edit.
+    constexpr qsizetype kRoomAfter = 64 * 1024;
+    QArrayDataPointer<char> d = large_pages::Storage<char>(size + 1, kRoomAfter);
     d.data()[size] = '\0';
     d.size = size;
     return QByteArray(std::move(d));

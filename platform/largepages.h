@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <algorithm>
 #include <cstdint>
 #include <numeric>
 
@@ -30,21 +31,23 @@ void Advise(const void *buffer, qsizetype size);
 // limit elements.
 qsizetype AlignedOffset(std::uintptr_t first, qsizetype elementSize, qsizetype limit);
 
-// Empty storage for at least n elements of T, starting on a large page when
-// n elements are worth it (the room before that start is never touched).
-template <class T> QArrayDataPointer<T> Storage(qsizetype n) {
+// Empty storage for at least n + extra elements of T, starting on a large
+// page when n elements are worth it (the room before that start is never
+// touched). Large pages are asked for the first n elements; the extra ones
+// are room to grow into, which costs nothing until it is used.
+template <class T> QArrayDataPointer<T> Storage(qsizetype n, qsizetype extra = 0) {
     using Data = QTypedArrayData<T>;
     const qsizetype bytes = n * qsizetype(sizeof(T));
     if (bytes < kWorthIt)
-        return QArrayDataPointer<T>(Data::allocate(n));
+        return QArrayDataPointer<T>(Data::allocate(n + extra));
     // Elements on large page boundaries come every this many elements; the
     // end is rounded up to a whole large page where that is worth it.
     const qsizetype every = kPage / std::gcd(qsizetype(sizeof(T)), kPage);
     const qsizetype advised = bytes < kRoundUpBelow ? (bytes + kPage - 1) / kPage * kPage : bytes;
     const qsizetype room = (advised + qsizetype(sizeof(T)) - 1) / qsizetype(sizeof(T));
-    auto [header, data] = Data::allocate(room + every);
+    auto [header, data] = Data::allocate(std::max(room, n + extra) + every);
     if (!header)
-        return QArrayDataPointer<T>(Data::allocate(n));
+        return QArrayDataPointer<T>(Data::allocate(n + extra));
     const qsizetype skip =
         AlignedOffset(reinterpret_cast<std::uintptr_t>(data), qsizetype(sizeof(T)), every);
     T *start = data + (skip < 0 ? 0 : skip);
@@ -55,5 +58,6 @@ template <class T> QArrayDataPointer<T> Storage(qsizetype n) {
 } // namespace large_pages
 
 // size bytes, not initialised (but for a NUL after them), in memory placed
-// and advised as above when the size is worth it.
+// and advised as above when the size is worth it, with room after them for
+// the small changes a command makes in place.
 QByteArray LargePageBytes(qsizetype size);

@@ -22,14 +22,6 @@ QString U(const char *utf8) {
 
 const QByteArray CrLf = QByteArrayLiteral("\r\n");
 
-// The new content of a list file: the loaded records in a new order, the
-// i-th line being the record at(i) gives. The records are read where they are,
-// not copied into a new list first.
-template <class At> QByteArray ListText(const TForm1 &f, At at) {
-    return JoinRecords(f.ListBox2.size(),
-                       [&](qsizetype i) -> const QByteArray & { return f.ListBox2.at(at(i)); });
-}
-
 // The selected row of the title list when it stands for a loaded record,
 // else -1. After a failed load no row may be taken for a record.
 int SelectedRecord(const TForm1 &f) {
@@ -45,14 +37,13 @@ std::unique_ptr<MemoChange> ListChange(const char *name, QList<Splice> splices, 
     return change;
 }
 
-// Rewrites the list file with the new text made from the loaded records; a
-// rewrite that wrote everything enters the history as change. Then reloads
+// Rewrites the list file with the loaded records changed as the change says;
+// a rewrite that wrote everything enters the history as change. Then reloads
 // and selects a row (AtEnd: the last one).
-void SaveReloadSelect(TForm1 &f, QByteArray text, int row, std::unique_ptr<MemoChange> change) {
-    change->parts.first().change.layout = LoadedListLayout(f);
-    const bool saved = f.SaveListText(text);
-    text = QByteArray(); // the reloaded records take its place
-    if (saved)
+void SaveReloadSelect(TForm1 &f, int row, std::unique_ptr<MemoChange> change) {
+    FileChange &list = change->parts.first().change;
+    list.layout = LoadedListLayout(f);
+    if (f.SaveListChange(list.splices))
         f.History->Record(std::move(change), {f.ListFileLoaded});
     f.LoadList();
     f.ListBox1->setItemIndex(row == AtEnd ? int(f.ListBox2.size()) - 1 : row);
@@ -127,7 +118,7 @@ NewMemoResult SaveNewMemo(TForm1 &f, const QByteArray *bytesShown, Splice *appen
     // append is this program's own, and a later rewrite of the loaded
     // records keeps the memo. The loaded list also tells how the file ends,
     // which need not be read then.
-    const bool loaded = f.ListFileLoaded.exists && !f.ListFileWritten &&
+    const bool loaded = f.ListFileLoaded.exists && !f.ListFileRewritten &&
                         StampOf(f.ListFileName) == f.ListFileLoaded;
     std::optional<TextEnd> end;
     if (loaded)
@@ -147,6 +138,7 @@ NewMemoResult SaveNewMemo(TForm1 &f, const QByteArray *bytesShown, Splice *appen
             f.ListBox1->titleModel()->clear();
         f.ListBox2.append(OwnBytes(record));
         f.ListFileLoaded = stamp;
+        f.ListFileBytes = QByteArray(); // the file holds more than these now
     }
     if (appended)
         *appended = added;
@@ -182,8 +174,7 @@ void TForm1::Button2Click() {
     if (s == 0)
         return;
     // Lines s - 1 and s change places.
-    const auto order = [s](qsizetype i) { return i == s - 1 ? s : i == s ? s - 1 : i; };
-    SaveReloadSelect(*this, ListText(*this, order), s - 1,
+    SaveReloadSelect(*this, s - 1,
                      ListChange("上に移動", MoveRecordSplices(ListBox2, s, s - 1), {s, s - 1}));
 }
 
@@ -196,8 +187,7 @@ void TForm1::Button3Click() {
     if (s == ListBox2.size() - 1)
         return;
     // Lines s and s + 1 change places.
-    const auto order = [s](qsizetype i) { return i == s ? s + 1 : i == s + 1 ? s : i; };
-    SaveReloadSelect(*this, ListText(*this, order), s + 1,
+    SaveReloadSelect(*this, s + 1,
                      ListChange("下に移動", MoveRecordSplices(ListBox2, s, s + 1), {s, s + 1}));
 }
 
@@ -210,8 +200,7 @@ void TForm1::ToTopClick() {
     if (s == 0)
         return;
     // Record s first, the ones before it one line down.
-    const auto order = [s](qsizetype i) { return i == 0 ? s : i <= s ? i - 1 : i; };
-    SaveReloadSelect(*this, ListText(*this, order), 0,
+    SaveReloadSelect(*this, 0,
                      ListChange("最上部に移動", MoveRecordSplices(ListBox2, s, 0), {s, 0}));
 }
 
@@ -225,8 +214,7 @@ void TForm1::ToBottomClick() {
     if (s == last)
         return;
     // Record s last, the ones after it one line up.
-    const auto order = [s, last](qsizetype i) { return i < s ? i : i < last ? i + 1 : s; };
-    SaveReloadSelect(*this, ListText(*this, order), AtEnd,
+    SaveReloadSelect(*this, AtEnd,
                      ListChange("最下部に移動", MoveRecordSplices(ListBox2, s, last), {s, last}));
 }
 
@@ -274,10 +262,9 @@ void TForm1::Button4Click() {
     record.append(old.constData() + old.size() - suffix, suffix); // the memo keeps its colour
     std::unique_ptr<MemoChange> change =
         ListChange("編集保存", {ReplaceRecordSplice(ListBox2, s, record)}, {s, s});
-    change->parts.first().change.layout = LoadedListLayout(*this);
-    if (SaveListText(JoinRecords(ListBox2.size(), [&](qsizetype i) -> const QByteArray & {
-            return i == s ? record : ListBox2.at(i);
-        })))
+    FileChange &list = change->parts.first().change;
+    list.layout = LoadedListLayout(*this);
+    if (SaveListChange(list.splices))
         History->Record(std::move(change), {ListFileLoaded});
     ActivatePage(0); // showing the list page reloads it
 }
@@ -305,10 +292,7 @@ void TForm1::BgColorClick() {
     if (p < 0)
         r.append(ColorMarker().constData(), ColorMarker().size());
     r.append(name.constData(), name.size());
-    const auto line = [&](qsizetype i) -> const QByteArray & {
-        return i == s ? r : ListBox2.at(i);
-    };
-    SaveReloadSelect(*this, JoinRecords(ListBox2.size(), line), s,
+    SaveReloadSelect(*this, s,
                      ListChange("背景色を指定", {ReplaceRecordSplice(ListBox2, s, r)}, {s, s}));
 }
 
@@ -339,13 +323,6 @@ void TForm1::MoveMemo(int from, int to) {
     if (from < 0 || from >= n || to < 0 || to >= n || from == to)
         return;
     // Record from on line to; the lines between move one towards from's place.
-    const auto order = [from, to](qsizetype i) -> qsizetype {
-        if (i < qMin(from, to) || i > qMax(from, to))
-            return i;
-        if (i == to)
-            return from;
-        return from < to ? i + 1 : i - 1;
-    };
-    SaveReloadSelect(*this, ListText(*this, order), to,
+    SaveReloadSelect(*this, to,
                      ListChange("移動", MoveRecordSplices(ListBox2, from, to), {from, to}));
 }

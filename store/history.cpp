@@ -3,6 +3,7 @@
 #include "store/record.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -160,11 +161,8 @@ std::optional<QByteArray> FileChange::Made(const QByteArray &file) const {
             return std::nullopt;
         text = EndedByCrLf(text);
     }
-    for (const Splice &s : splices) {
-        if (!Holds(text, s.at, s.removed))
-            return std::nullopt;
-        text.replace(s.at, s.removed.size(), s.inserted);
-    }
+    if (!SpliceInPlace(text, splices))
+        return std::nullopt;
     return text + tail;
 }
 
@@ -189,6 +187,44 @@ std::optional<QByteArray> FileChange::TakenBack(const QByteArray &file) const {
         text = std::move(*before);
     }
     return text + tail;
+}
+
+bool SpliceInPlace(QByteArray &bytes, const QList<Splice> &splices) {
+    for (qsizetype k = 0; k < splices.size(); ++k) {
+        const Splice &s = splices[k];
+        if (!Holds(bytes, s.at, s.removed))
+            return false;
+        const qsizetype length = s.removed.size();
+        if (k + 1 < splices.size() && s.inserted.isEmpty() && length > 0) {
+            const Splice &next = splices[k + 1];
+            if (next.removed.isEmpty() && next.inserted == s.removed && next.at >= 0 &&
+                next.at <= bytes.size() - length) {
+                // A move: the bytes between the two places shift by the
+                // record's length, the record goes into the gap.
+                char *p = bytes.data();
+                const QByteArray &record = next.inserted;
+                if (next.at < s.at)
+                    std::memmove(p + next.at + length, p + next.at, size_t(s.at - next.at));
+                else
+                    std::memmove(p + s.at, p + s.at + length, size_t(next.at - s.at));
+                std::memcpy(p + next.at, record.constData(), size_t(length));
+                ++k;
+                continue;
+            }
+        }
+        const qsizetype grow = s.inserted.size() - length;
+        const qsizetype tail = bytes.size() - s.at - length;
+        if (grow > 0)
+            bytes.resize(bytes.size() + grow);
+        char *p = bytes.data();
+        if (grow != 0 && tail > 0)
+            std::memmove(p + s.at + s.inserted.size(), p + s.at + length, size_t(tail));
+        if (!s.inserted.isEmpty())
+            std::memcpy(p + s.at, s.inserted.constData(), size_t(s.inserted.size()));
+        if (grow < 0)
+            bytes.truncate(bytes.size() + grow);
+    }
+    return true;
 }
 
 qsizetype RecordOffset(const QList<QByteArray> &records, qsizetype i) {

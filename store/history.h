@@ -65,6 +65,13 @@ struct FileChange {
     std::optional<QByteArray> TakenBack(const QByteArray &file) const;
 };
 
+// Makes the splices, in order, in bytes themselves: each must find the bytes
+// it removes where it says. A record moved (one splice taking it out, the
+// next putting it back elsewhere) shifts only the bytes between its two
+// places. Growing uses the room after the bytes, when there is enough. False,
+// with the bytes partly changed, when a splice does not find its bytes.
+bool SpliceInPlace(QByteArray &bytes, const QList<Splice> &splices);
+
 // The offset of record i in a text whose records all end in CR LF.
 qsizetype RecordOffset(const QList<QByteArray> &records, qsizetype i);
 

@@ -3,6 +3,7 @@
 #include "platform/cp932.h"
 #include "platform/fileio.h"
 #include "platform/platform.h"
+#include "store/editing.h"
 #include "store/record.h"
 #include "store/undo.h"
 #include "ui/Quorvelmain.h"
@@ -16,20 +17,23 @@ void TForm1::LoadList() {
     // filled again in the memory it has.
     ListBox1->titleModel()->clear();
     const FileStamp held = std::exchange(ListFileLoaded, FileStamp());
-    std::optional<QByteArray> written = std::exchange(ListFileWritten, std::nullopt);
+    const bool rewritten = std::exchange(ListFileRewritten, false);
     // The file is still what this program last read or wrote when it has the
     // same identity, size and modification time; a change by another program
     // gives it another stamp, and the file is read again.
     const bool same = held.exists && StampOf(ListFileName) == held;
-    if (!same || written)
+    if (!same || rewritten)
         ListBox2.clear();
-    if (!same)
+    if (!same) {
         ListFileTail.clear();
+        ListFileBytes = QByteArray();
+    }
     // From here on no title row stands for a record that is not loaded, also
     // when the load fails.
     if (!FileIsPresent(ListFileName)) {
         ListBox2.clear();
         ListFileTail.clear();
+        ListFileBytes = QByteArray();
         BeepMessage(ListFileName + QString::fromUtf8("の読み込みに失敗しました。\r\n"
                                                      "ファイルが存在しない可能性があります。"));
         return;
@@ -37,15 +41,14 @@ void TForm1::LoadList() {
     if (same) {
         // The bytes just written are the file's: what follows a NUL in them
         // is the tail already kept.
-        if (written)
-            SplitLinesInto(*written, ListBox2);
+        if (rewritten)
+            SplitLinesInto(ListFileBytes, ListBox2);
         ListFileLoaded = held;
     } else {
-        QByteArray data = ReadWholeFile(ListFileName, &ListFileLoaded);
-        SplitLinesInto(data, ListBox2);
-        ListFileTail = HiddenTail(data);
+        ListFileBytes = ReadWholeFile(ListFileName, &ListFileLoaded);
+        SplitLinesInto(ListFileBytes, ListBox2);
+        ListFileTail = HiddenTail(ListFileBytes);
     }
-    written.reset();
 
     ListBox1->titleModel()->setRecords(ListBox2);
 
@@ -67,15 +70,70 @@ void TForm1::CheckListFileUnchanged() {
 bool TForm1::SaveListText(const QByteArray &Text) {
     CheckListFileUnchanged();
     // The file is replaced atomically: a failed write leaves the old content whole.
-    const QByteArray whole = ListFileTail.isEmpty() ? Text : Text + ListFileTail;
-    FileStamp written;
-    if (WriteFileAtomic(ListFileName, whole, &written)) {
-        ListFileLoaded = written;
-        ListFileWritten = whole; // shares the bytes; the reload splits them
+    if (WriteListBytes(ListFileTail.isEmpty() ? Text : Text + ListFileTail))
         return true;
-    }
     BeepMessage(QString::fromUtf8("ファイルへの保存時にエラーが発生しました。"));
     return false;
+}
+
+bool TForm1::SaveListChange(const QList<Splice> &splices) {
+    CheckListFileUnchanged();
+    if (ListFileRewritten || ListFileBytes.isNull() ||
+        !LoadedTextEnd(ListBox2, ListFileTail, ListFileLoaded)) {
+        // The bytes held are not the loaded records each ended by CR LF: the
+        // new text is built from the records.
+        QByteArray text = JoinRecords(
+            ListBox2.size(), [this](qsizetype i) -> const QByteArray & { return ListBox2.at(i); });
+        if (SpliceInPlace(text, splices))
+            return SaveListText(text);
+        BeepMessage(QString::fromUtf8("ファイルへの保存時にエラーが発生しました。"));
+        return false;
+    }
+    // The file is the loaded records each ended by CR LF, then the bytes from
+    // a NUL on: the change is made in those very bytes, in memory already in
+    // use (a list-sized buffer of new memory costs more to fill than the
+    // change itself). The records and the title rows let go of the bytes
+    // first; they are split again by the reload that follows.
+    const int selected = ListBox1->itemIndex();
+    QByteArray whole = std::exchange(ListFileBytes, QByteArray());
+    ListBox1->titleModel()->clear();
+    ListBox2.clear();
+    bool saved = false;
+    try {
+        saved = SpliceInPlace(whole, splices) && WriteListBytes(std::move(whole));
+    } catch (...) {
+        ReloadAfterFailedRewrite(selected);
+        throw;
+    }
+    if (saved)
+        return true;
+    ReloadAfterFailedRewrite(selected);
+    BeepMessage(QString::fromUtf8("ファイルへの保存時にエラーが発生しました。"));
+    return false;
+}
+
+bool TForm1::WriteListBytes(QByteArray whole) {
+    FileStamp written;
+    if (!WriteFileAtomic(ListFileName, whole, &written))
+        return false;
+    ListFileLoaded = written;
+    ListFileBytes = std::move(whole);
+    ListFileRewritten = true;
+    return true;
+}
+
+void TForm1::ReloadAfterFailedRewrite(int selected) {
+    // The file holds what the failure left, the old content or the new.
+    ListFileLoaded = FileStamp();
+    ListFileRewritten = false;
+    try {
+        LoadList();
+    } catch (const std::exception &) {
+        // The error the rewrite met is the one to report; the list stays
+        // empty until it is shown again.
+        return;
+    }
+    ListBox1->setItemIndex(selected);
 }
 
 void TForm1::SetListFileName(const QString &path) {

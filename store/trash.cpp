@@ -160,9 +160,7 @@ void TForm1::Button5Click() {
                                                              LoadedListLayout(*this))}};
         change->list = {s, -1};
         change->trash = {-1, AtEnd};
-        if (SaveListText(JoinRecords(ListBox2.size() - 1, [&](qsizetype i) -> const QByteArray & {
-                return ListBox2.at(i < s ? i : i + 1);
-            })))
+        if (SaveListChange(change->parts.last().change.splices))
             History->Record(std::move(change), {trashWritten, ListFileLoaded});
     }
     ActivatePage(0); // from the edit page, showing the list page reloads it

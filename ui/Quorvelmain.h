@@ -6,6 +6,7 @@
 
 #include "platform/fileio.h"
 #include "platform/platform.h"
+#include "store/history.h"
 #include "store/record.h"
 
 #include <QByteArray>
@@ -15,7 +16,6 @@
 #include <QString>
 #include <exception>
 #include <memory>
-#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -79,11 +79,15 @@ class TForm1 : public QMainWindow {
     // The bytes of the list file from a NUL byte on: never loaded, and put
     // back after the records by every rewrite.
     QByteArray ListFileTail;
-    // The whole content this program last wrote to the list file, until the
-    // reload that follows: while the file is still the one written (same
-    // stamp), the reload takes its records from here instead of reading
-    // them back. Set only while the raw list is the one from before.
-    std::optional<QByteArray> ListFileWritten;
+    // The list file's whole content as this program last read or wrote it,
+    // when it knows it (not after appending a memo): the raw list's records
+    // share these bytes, and a rewrite makes its change in them.
+    QByteArray ListFileBytes;
+    // Set by a rewrite until the reload that follows: the raw list is then
+    // still the one from before, and while the file has the stamp it was
+    // written with the reload takes its records from ListFileBytes instead of
+    // reading them back.
+    bool ListFileRewritten = false;
     // The trash file as this program last read or wrote it: its bytes, their
     // records and the file's stamp then. The trash page, restore and purge
     // take them instead of reading the file again while it still has that
@@ -121,6 +125,10 @@ class TForm1 : public QMainWindow {
     void LoadList();
     // False when writing failed (reported; the file keeps its old content).
     bool SaveListText(const QByteArray &Text);
+    // The same for the loaded records changed as the splices say (offsets in
+    // the text of the records, each followed by CR LF): the new content is
+    // made in the memory of the loaded one where it can be.
+    bool SaveListChange(const QList<Splice> &splices);
     // Makes a list file the current one; the history of the one before goes.
     void SetListFileName(const QString &path);
     // Stops the command when another program changed the list file since it
@@ -200,6 +208,12 @@ class TForm1 : public QMainWindow {
     void closeEvent(QCloseEvent *e) override;
 
   private:
+    // Writes the list file's whole new content; the reload that follows
+    // takes it. False when the write failed.
+    bool WriteListBytes(QByteArray whole);
+    // After a rewrite that took the loaded records' memory failed: the list
+    // is read again from the file, and the row selected before is again.
+    void ReloadAfterFailedRewrite(int selected);
     void BuildLayout();
     void BuildMenus();
     void WireHandlers();

@@ -2,6 +2,7 @@
 // do not match: no memo may be lost, nothing may be written that should not
 // be, and nothing may crash. Failed writes come from files that are links to
 // /dev/full, which opens but takes no byte.
+#include "platform/fileio.h"
 #include "store/editing.h"
 #include "test_support.h"
 #include "ui/widgets.h"
@@ -104,6 +105,49 @@ TEST_F(StoreCommandsTest, FilesChangedByAnotherProgramAreReadAgain) {
     EXPECT_EQ(f.ListBox3->titleModel()->count(), 0);
     EXPECT_EQ(f.StatusText(), U("0件のメモがゴミ箱に入っています。"));
     EXPECT_TRUE(platform_->events.isEmpty()) << platform_->events.join(u'|').toStdString();
+}
+
+// A rewrite made in the loaded list's own memory that fails at any file call
+// leaves the window showing the file, with the selection the failure calls
+// for: a command stopped by an error keeps the memo it was to move selected;
+// one whose write failed goes on to reload and select as after a move.
+TEST_F(StoreCommandsTest, FailedRewriteLeavesTheFileShownAndTheMemoSelected) {
+    Write("quorvel.lst", "A\r\nB\r\nC\r\n");
+    TForm1 &f = Start();
+    const QString writeFailed = U("message ファイルへの保存時にエラーが発生しました。");
+    int stopped = 0, wentOn = 0;
+    for (long call = 1;; ++call) {
+        SCOPED_TRACE(call);
+        f.ListBox1->setItemIndex(1);
+        platform_->events.clear();
+        FileFaults::Reset();
+        FileFaults::FailAt(call);
+        f.Run([&f] { f.Button3Click(); });
+        const char *failed = FileFaults::Failed();
+        FileFaults::Reset();
+        if (!failed)
+            break; // past the last call: the move went through
+        // Whatever failed, no title row stands for a record not loaded.
+        EXPECT_EQ(f.ListBox1->titleModel()->count(), f.ListBox2.size());
+        const bool moved = Read("quorvel.lst") == QByteArray("A\r\nC\r\nB\r\n");
+        const int row = f.ListBox1->itemIndex();
+        if (!moved && platform_->events.filter(U("error ")).size() == 1) {
+            ++stopped;
+            EXPECT_EQ(f.ListBox2, SplitLines(Read("quorvel.lst")));
+            EXPECT_EQ(row >= 0 ? f.ListBox2.value(row) : QByteArray(), QByteArray("B"));
+        } else if (platform_->events.contains(writeFailed)) {
+            ++wentOn;
+            EXPECT_EQ(f.ListBox2, SplitLines(Read("quorvel.lst")));
+            EXPECT_EQ(row, 2);
+        }
+        // The next try starts from the same file, loaded.
+        Write("quorvel.lst", "A\r\nB\r\nC\r\n");
+        f.LoadList();
+    }
+    EXPECT_GT(stopped, 0);
+    EXPECT_GT(wentOn, 0);
+    EXPECT_EQ(Read("quorvel.lst"), QByteArray("A\r\nC\r\nB\r\n"));
+    EXPECT_EQ(f.ListBox1->itemIndex(), 2);
 }
 
 TEST_F(StoreCommandsTest, MemoStaysInTheListWhenTheTrashCannotTakeIt) {
