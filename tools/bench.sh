@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Builds Quorvel's benchmarks in Release (build-bench/) and runs them on
-# generated lists of 1,000, 100,000 and 1,000,000 memos, printing the table.
+# generated lists of 1,000, 100,000 and 1,000,000 memos, printing the table:
+# each command in the benchmark's loop and in a new process that starts the
+# program on the list and runs it once, beside its floor measured the same way.
 #
 #   tools/bench.sh                          everything (several minutes)
 #   QV_BENCH_SIZES=1000,100000 tools/bench.sh
 #   QV_BENCH_REPS=3 tools/bench.sh          runs per measurement (default 5)
+#   QV_BENCH_FRESH_REPS=9 tools/bench.sh    runs per measurement in new processes
+#                                           (default three times the above)
 #   tools/bench.sh --benchmark_filter=MoveUp  any Google Benchmark flag
 #
 # The lists are generated with a fixed seed in a temporary folder and removed
