@@ -538,8 +538,9 @@ TextEnd ScanTextEnd(const QString &path) {
         throw CannotOpen(path);
     if (!S_ISREG(st.st_mode))
         return {};
-    // One buffer for every scan: the pages are touched once per run.
-    static std::vector<char> buffer(1 << 20);
+    // One small buffer for every scan: reading the file through it copies
+    // within the processor's cache, and a new process touches few pages.
+    static std::vector<char> buffer(64 * 1024);
     TextEnd end;
     for (;;) {
         const ssize_t n = SysRead(fd.get(), buffer.data(), buffer.size());
