@@ -15,7 +15,7 @@
 #include <vector>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <tmmintrin.h>
 #endif
 
 QString FoldForFind(const QString &text, FindOptions options) {
@@ -124,11 +124,12 @@ std::u16string_view View(const QString &s) {
 // options, so that a memo folds by table look-ups: under normalisation,
 // a memo's folded text is its characters' folded forms one after another,
 // except where a character joins the one before it (a half-width voiced
-// sound mark after a kana makes one character with it). Such a character
-// and the one before it are folded together, as a cluster.
+// sound mark after a kana makes one character with it). Such characters are
+// folded together with the one before them, as a cluster.
 class FoldTable {
   public:
-    explicit FoldTable(FindOptions options) : options_(options), entry_(65536, 0) {
+    explicit FoldTable(FindOptions options)
+        : options_(options), entry_(65536, 0), single_(65536, kNoSingle) {
         const Cp932Table &cp = Cp932Table::Get();
         for (const Code c : cp.Codes()) {
             const QString one(QChar(cp.Unit(c)));
@@ -144,6 +145,8 @@ class FoldTable {
             entry_[c] =
                 quint32(pool_.size()) | quint32(folded.size()) << 20 | (joins ? 1u << 31 : 0u);
             pool_.append(View(folded));
+            if (folded.size() == 1 && folded[0].unicode() != kNoSingle)
+                single_[c] = folded[0].unicode();
             if (joins)
                 joiners_.push_back(c);
         }
@@ -172,7 +175,6 @@ class FoldTable {
         return {pool_.data() + (e & 0xFFFFF), size_t((e >> 20) & 0x7FF)};
     }
     bool Joins(Code c) const { return entry_[c] >> 31; }
-    bool HasJoiners() const { return !joiners_.empty(); }
     // The folded line end that stands for a line-break marker.
     std::u16string_view LineEnd() const { return crlf_; }
 
@@ -183,10 +185,15 @@ class FoldTable {
     const std::vector<Composite> &Composites() const { return composites_; }
 
   private:
+    // A noncharacter: no folded form is made of it.
+    static constexpr char16_t kNoSingle = 0xFFFF;
+
     FindOptions options_;
     // Per code: offset of its folded form in pool_ (bits 0-19), its length
     // (bits 20-30) and whether the character joins the one before (bit 31).
     std::vector<quint32> entry_;
+    // Per code: its folded form when that is one unit, else kNoSingle.
+    std::vector<char16_t> single_;
     std::u16string pool_;
     std::u16string crlf_;
     std::vector<Code> joiners_;
@@ -205,70 +212,133 @@ const FoldTable &FoldTableFor(FindOptions options) {
     return *tables[index];
 }
 
+// Where the memo text of a record ends: at its first colour marker.
+qsizetype TextEnd(const uchar *p, qsizetype n) {
+    const QByteArray &marker = ColorMarker();
+    const size_t size = size_t(marker.size());
+    for (qsizetype i = 0; i < n;) {
+        const void *lt = std::memchr(p + i, '<', size_t(n - i));
+        if (!lt)
+            break;
+        i = static_cast<const uchar *>(lt) - p;
+        if (size_t(n - i) >= size && std::memcmp(p + i, marker.constData(), size) == 0)
+            return i;
+        ++i;
+    }
+    return n;
+}
+
+bool LineBreakMarkerAt(const uchar *p, qsizetype i, qsizetype end) {
+    const QByteArray &marker = LineBreakMarker();
+    return end - i >= marker.size() &&
+           std::memcmp(p + i, marker.constData(), size_t(marker.size())) == 0;
+}
+
 // One letter of the folded search text and the code page 932 characters
 // that can give it. A memo that contains the search text holds at least one
-// of them; a scan of its bytes tells whether it does.
+// of them in its text; a scan of its bytes finds them.
 class Anchor {
   public:
     void Add(Code c) {
         if (codes_[c])
             return;
         codes_.set(c);
-        const uchar key = c < 0x100 ? uchar(c) : uchar(c & 0xFF);
-        if (!isKey_[key]) {
-            isKey_.set(key);
-            keys_.push_back(key);
-        }
+        first_[c < 0x100 ? c : c >> 8] = true;
+        if (c < 0x100)
+            singles_.push_back(uchar(c));
+        else
+            pairs_.push_back(c);
         weight_ += Frequency(c);
     }
-    bool Empty() const { return keys_.empty(); }
+    bool Has(Code c) const { return codes_[c]; }
+    bool Empty() const { return singles_.empty() && pairs_.empty(); }
     // How often the characters are met in Japanese memos, roughly: the
-    // scans start with the rarest letter.
+    // rarest letters are the ones scanned for.
     double Weight() const { return weight_; }
 
-    // Whether the bytes p[0..n) decode to at least one of the characters.
-    bool FoundIn(const uchar *p, qsizetype n, const Cp932Table &cp) const {
-        // The scan stops at key bytes (single-byte characters and the trail
-        // bytes of double-byte ones) and only then finds out where the
-        // characters around start. start is always the first byte of a
-        // character.
-        qsizetype start = 0;
+    // Made ready to scan, once every character is added.
+    void Prepare(const Cp932Table &cp) {
+        // Where the line-break marker itself holds one of the characters:
+        // those bytes stand for a line end, not for the letter.
+        const QByteArray &marker = LineBreakMarker();
+        const auto *m = reinterpret_cast<const uchar *>(marker.constData());
+        for (qsizetype k = 0; k < marker.size();) {
+            const int length = cp.LengthAt(m, k, marker.size());
+            if (codes_[cp.CodeAt(m, k, length)])
+                inMarker_.push_back(k);
+            k += length;
+        }
+        // The characters by nibbles, in eight groups: a character of a
+        // group may start at a byte when the entries of that byte's two
+        // nibbles, and of the next byte's, all hold the group's bit. The
+        // single-byte characters form one group, which takes any next byte;
+        // the double-byte ones a group per lead byte, as far as eight go.
+        std::vector<uchar> leads;
+        for (const Code c : pairs_)
+            if (std::find(leads.begin(), leads.end(), uchar(c >> 8)) == leads.end())
+                leads.push_back(uchar(c >> 8));
+        const int pairGroups = singles_.empty() ? 8 : 7;
+        const auto groupOf = [&](Code c) {
+            const auto at = std::find(leads.begin(), leads.end(), uchar(c >> 8)) - leads.begin();
+            return 1 << ((singles_.empty() ? 0 : 1) + int(at % pairGroups));
+        };
+        for (const uchar b : singles_) {
+            firstLow_[b & 0x0F] |= 1;
+            firstHigh_[b >> 4] |= 1;
+        }
+        if (!singles_.empty()) {
+            for (uchar &e : nextLow_)
+                e |= 1;
+            for (uchar &e : nextHigh_)
+                e |= 1;
+        }
+        for (const Code c : pairs_) {
+            const int bit = groupOf(c);
+            firstLow_[(c >> 8) & 0x0F] |= uchar(bit);
+            firstHigh_[c >> 12] |= uchar(bit);
+            nextLow_[c & 0x0F] |= uchar(bit);
+            nextHigh_[(c >> 4) & 0x0F] |= uchar(bit);
+        }
+    }
+
+    // Calls accept(start, textEnd) for each of the characters in the memo
+    // text of the record p[0..n), in order, until it returns true; textEnd is
+    // where the memo text ends. Whether one was accepted.
+    template <class Accept>
+    bool Find(const uchar *p, qsizetype n, const Cp932Table &cp, Accept &&accept) const {
+        // The scan stops where a character may start (its byte, or its two
+        // bytes, are those of one of the characters) and only then finds out
+        // where the characters around there start.
+        qsizetype start = 0; // always the first byte of a character
+        qsizetype end = -1;  // where the memo text ends, once needed
         const auto hit = [&](qsizetype pos) {
-            // A byte that is not a lead byte ends a character (a lead byte
-            // alone or a trail byte): the next byte starts one. Back from pos
-            // to such a byte, then forward character by character.
+            if (!codes_[p[pos]] && !(pos + 1 < n && codes_[Code(p[pos] << 8 | p[pos + 1])]))
+                return false;
+            // A byte that is not a lead byte ends a character (a single one
+            // or a trail byte): the next byte starts one. Back from pos to
+            // such a byte, then forward character by character.
             qsizetype q = pos;
             while (q > start && IsCp932LeadByte(p[q - 1]))
                 --q;
-            for (;;) {
-                const int length = cp.LengthAt(p, q, n);
-                if (q + length > pos) {
-                    start = q;
-                    return codes_[cp.CodeAt(p, q, length)];
-                }
-                q += length;
-            }
+            while (q < pos)
+                q += cp.LengthAt(p, q, n);
+            start = q;
+            if (q != pos || !codes_[cp.CodeAt(p, q, cp.LengthAt(p, q, n))])
+                return false;
+            // Not in a marker, nor in the colour suffix.
+            for (const qsizetype k : inMarker_)
+                if (q >= k && LineBreakMarkerAt(p, q - k, n))
+                    return false;
+            if (end < 0)
+                end = TextEnd(p, n);
+            return q < end && accept(q, end);
         };
 #if defined(__SSE2__)
-        switch (keys_.size()) {
-        case 1:
-            return Scan<1>(p, n, hit);
-        case 2:
-            return Scan<2>(p, n, hit);
-        case 3:
-            return Scan<3>(p, n, hit);
-        case 4:
-            return Scan<4>(p, n, hit);
-        case 5:
-            return Scan<5>(p, n, hit);
-        case 6:
-            return Scan<6>(p, n, hit);
-        default:
-            break;
-        }
+        if (HasByteShuffle())
+            return ScanNibbles(p, n, hit);
 #endif
         for (qsizetype i = 0; i < n; ++i)
-            if (isKey_[p[i]] && hit(i))
+            if (first_[p[i]] && hit(i))
                 return true;
         return false;
     }
@@ -289,38 +359,76 @@ class Anchor {
     }
 
 #if defined(__SSE2__)
-    // Sixteen bytes at a time against each key byte.
-    template <int K, class Hit> bool Scan(const uchar *p, qsizetype n, Hit &hit) const {
-        __m128i key[K];
-        for (int j = 0; j < K; ++j)
-            key[j] = _mm_set1_epi8(char(keys_[size_t(j)]));
-        qsizetype i = 0;
-        for (; i + 16 <= n; i += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
-            __m128i m = _mm_cmpeq_epi8(v, key[0]);
-            for (int j = 1; j < K; ++j)
-                m = _mm_or_si128(m, _mm_cmpeq_epi8(v, key[j]));
-            for (unsigned bits = unsigned(_mm_movemask_epi8(m)); bits != 0; bits &= bits - 1)
-                if (hit(i + std::countr_zero(bits)))
+    static bool HasByteShuffle() {
+        static const bool has = __builtin_cpu_supports("ssse3");
+        return has;
+    }
+
+    // Sixteen starting places at a time, each byte and the one after it
+    // looked up by their nibbles.
+    template <class Hit>
+    __attribute__((target("ssse3"))) bool ScanNibbles(const uchar *p, qsizetype n, Hit &hit) const {
+        const auto table = [](const std::array<uchar, 16> &t) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i *>(t.data()));
+        };
+        const __m128i firstLow = table(firstLow_), firstHigh = table(firstHigh_);
+        const __m128i nextLow = table(nextLow_), nextHigh = table(nextHigh_);
+        const __m128i fifteen = _mm_set1_epi8(0x0F);
+        const __m128i zero = _mm_setzero_si128();
+        // The last place has no next byte: only a single-byte character
+        // starts there. Before it, blocks of sixteen places, the last block
+        // overlapping the one before.
+        const qsizetype places = n - 1;
+        if (places < 16) {
+            for (qsizetype i = 0; i < n; ++i)
+                if (first_[p[i]] && hit(i))
                     return true;
+            return false;
         }
-        for (; i < n; ++i)
-            if (isKey_[p[i]] && hit(i))
-                return true;
-        return false;
+        for (qsizetype i = 0;;) {
+            const qsizetype from = i + 16 <= places ? i : places - 16;
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + from));
+            const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + from + 1));
+            const __m128i m = _mm_and_si128(
+                _mm_and_si128(
+                    _mm_shuffle_epi8(firstLow, _mm_and_si128(v, fifteen)),
+                    _mm_shuffle_epi8(firstHigh, _mm_and_si128(_mm_srli_epi16(v, 4), fifteen))),
+                _mm_and_si128(
+                    _mm_shuffle_epi8(nextLow, _mm_and_si128(w, fifteen)),
+                    _mm_shuffle_epi8(nextHigh, _mm_and_si128(_mm_srli_epi16(w, 4), fifteen))));
+            unsigned bits = ~unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(m, zero))) & 0xFFFFu;
+            bits = bits >> (i - from) << (i - from); // in the last block, the new places only
+            for (; bits != 0; bits &= bits - 1)
+                if (hit(from + std::countr_zero(bits)))
+                    return true;
+            i = from + 16;
+            if (i >= places)
+                break;
+        }
+        return codes_[p[places]] && hit(places);
     }
 #endif
 
     std::bitset<65536> codes_;
-    std::bitset<256> isKey_;
-    std::vector<uchar> keys_;
+    std::array<bool, 256> first_{}; // first bytes of the characters
+    std::vector<uchar> singles_;
+    std::vector<Code> pairs_;
+    std::array<uchar, 16> firstLow_{}, firstHigh_{}, nextLow_{}, nextHigh_{};
+    std::vector<qsizetype> inMarker_;
     double weight_ = 0;
 };
 
-// At most this many letters of the search text are scanned for.
-constexpr size_t kMaxAnchors = 3;
+// Besides the first letter, at most this many letters are scanned for.
+constexpr size_t kMaxFilters = 2;
 // Letters looked at when choosing them.
 constexpr size_t kMaxLettersWeighed = 32;
+
+// A piece of a memo's folded text: what one character gives (with the
+// joining characters after it), or the line end of a line-break marker.
+struct Piece {
+    std::u16string_view units;
+    qsizetype next; // where the next piece starts
+};
 
 } // namespace
 
@@ -333,46 +441,75 @@ struct MemoMatcher::Impl {
     const FoldTable &table;
     std::u16string needle;
     bool never = false;
-    std::vector<Anchor> anchors;
-    // The folded text of the memo being compared, kept between calls so that
-    // it is allocated once.
+    // Letters of the search text a memo must hold, rarest first.
+    std::vector<Anchor> filters;
+    // The characters that can give its first letter: each place one of them
+    // stands is where the search text may start. Unusable (empty) when the
+    // first letter is a line end or comes from a joining character; the
+    // whole memo is then folded and searched.
+    Anchor head;
+    bool headUsable = false;
+    // Room for what a cluster folds to, and for the folded text of a memo,
+    // kept between calls so that they are allocated once.
+    mutable QString clusterFolded, pieceFolded;
     mutable std::u16string folded;
 
-    bool Contains(const QByteArray &record) const;
+    Anchor AnchorFor(char16_t letter) const;
+    Piece PieceAt(const uchar *p, qsizetype i, qsizetype end, QString &room) const;
+    bool StartsAt(const uchar *p, qsizetype i, qsizetype end) const;
+    bool Contains(const uchar *p, qsizetype n) const;
 };
+
+Anchor MemoMatcher::Impl::AnchorFor(char16_t letter) const {
+    Anchor a;
+    for (const Code c : cp.Codes())
+        if (table.Fold(c).find(letter) != std::u16string_view::npos)
+            a.Add(c);
+    for (const FoldTable::Composite &k : table.Composites())
+        if (k.extra.find(letter) != std::u16string::npos)
+            a.Add(k.code);
+    a.Prepare(cp);
+    return a;
+}
 
 MemoMatcher::MemoMatcher(const QString &searchText, FindOptions options)
     : d(std::make_unique<Impl>(searchText, options)) {
-    const Cp932Table &cp = d->cp;
-    const FoldTable &table = d->table;
+    if (d->needle.empty())
+        return;
     // The letters the record's own bytes can be scanned for: not the line
     // end, which comes from the line-break markers.
+    const auto scannable = [](char16_t u) { return u != u'\r' && u != u'\n'; };
+    const char16_t first = d->needle.front();
     std::u16string letters;
     for (const char16_t u : d->needle)
-        if (u != u'\r' && u != u'\n' && letters.find(u) == std::u16string::npos &&
+        if (scannable(u) && u != first && letters.find(u) == std::u16string::npos &&
             letters.size() < kMaxLettersWeighed)
             letters += u;
-    std::vector<Anchor> anchors;
+    std::vector<Anchor> filters;
     for (const char16_t letter : letters) {
-        Anchor a;
-        for (const Code c : cp.Codes())
-            if (table.Fold(c).find(letter) != std::u16string_view::npos)
-                a.Add(c);
-        for (const FoldTable::Composite &k : table.Composites())
-            if (k.extra.find(letter) != std::u16string::npos)
-                a.Add(k.code);
-        if (a.Empty()) {
-            // No memo can give this letter.
+        filters.push_back(d->AnchorFor(letter));
+        if (filters.back().Empty()) {
+            d->never = true; // no memo can give this letter
+            return;
+        }
+    }
+    std::stable_sort(filters.begin(), filters.end(),
+                     [](const Anchor &a, const Anchor &b) { return a.Weight() < b.Weight(); });
+    if (filters.size() > kMaxFilters)
+        filters.resize(kMaxFilters);
+    d->filters = std::move(filters);
+
+    if (scannable(first)) {
+        d->head = d->AnchorFor(first);
+        if (d->head.Empty()) {
             d->never = true;
             return;
         }
-        anchors.push_back(std::move(a));
+        d->headUsable = true;
+        for (const Code c : d->cp.Codes())
+            if (d->table.Joins(c) && d->head.Has(c))
+                d->headUsable = false;
     }
-    std::stable_sort(anchors.begin(), anchors.end(),
-                     [](const Anchor &a, const Anchor &b) { return a.Weight() < b.Weight(); });
-    if (anchors.size() > kMaxAnchors)
-        anchors.resize(kMaxAnchors);
-    d->anchors = std::move(anchors);
 }
 
 MemoMatcher::~MemoMatcher() = default;
@@ -383,55 +520,81 @@ bool MemoMatcher::Matches(const QByteArray &record) const {
     if (d->never)
         return false;
     const auto *p = reinterpret_cast<const uchar *>(record.constData());
-    for (const Anchor &a : d->anchors)
-        if (!a.FoundIn(p, record.size(), d->cp))
+    const qsizetype n = record.size();
+    for (const Anchor &a : d->filters)
+        if (!a.Find(p, n, d->cp, [](qsizetype, qsizetype) { return true; }))
             return false;
-    return d->Contains(record);
+    if (!d->headUsable)
+        return d->Contains(p, n);
+    return d->head.Find(p, n, d->cp,
+                        [this, p](qsizetype at, qsizetype end) { return d->StartsAt(p, at, end); });
 }
 
-// The memo's whole text folded, character by character from the tables,
-// exactly as FoldForFind(MemoTextOf(record)) would give it, then searched.
-bool MemoMatcher::Impl::Contains(const QByteArray &record) const {
-    const auto *p = reinterpret_cast<const uchar *>(record.constData());
-    const qsizetype colour = ColorMarkerPos(record);
-    const qsizetype end = colour >= 0 ? colour : record.size();
-    const QByteArray &marker = LineBreakMarker();
-    const qsizetype markerSize = marker.size();
-    const FindOptions options = table.Options();
-    folded.clear();
-    qsizetype i = 0;
-    while (i < end) {
-        // A line-break marker never starts inside a character: its first
-        // byte is no trail byte.
-        if (p[i] == '<' && end - i >= markerSize &&
-            std::memcmp(p + i, marker.constData(), size_t(markerSize)) == 0) {
-            folded += table.LineEnd();
-            i += markerSize;
-            continue;
-        }
-        const int length = cp.LengthAt(p, i, end);
-        const Code c = cp.CodeAt(p, i, length);
-        qsizetype next = i + length;
-        if (table.HasJoiners() && next < end) {
-            int nextLength = cp.LengthAt(p, next, end);
-            Code nextCode = cp.CodeAt(p, next, nextLength);
-            if (table.Joins(nextCode)) {
-                QString cluster(QChar(cp.Unit(c)));
-                while (table.Joins(nextCode)) {
-                    cluster += QChar(cp.Unit(nextCode));
-                    next += nextLength;
-                    if (next >= end)
-                        break;
-                    nextLength = cp.LengthAt(p, next, end);
-                    nextCode = cp.CodeAt(p, next, nextLength);
-                }
-                folded += View(FoldForFind(cluster, options));
-                i = next;
-                continue;
+Piece MemoMatcher::Impl::PieceAt(const uchar *p, qsizetype i, qsizetype end, QString &room) const {
+    // A line-break marker never starts inside a character: its first byte
+    // is no trail byte.
+    if (p[i] == '<' && LineBreakMarkerAt(p, i, end))
+        return {table.LineEnd(), i + LineBreakMarker().size()};
+    int length = cp.LengthAt(p, i, end);
+    const Code c = cp.CodeAt(p, i, length);
+    qsizetype next = i + length;
+    if (next < end) {
+        length = cp.LengthAt(p, next, end);
+        Code after = cp.CodeAt(p, next, length);
+        if (table.Joins(after)) {
+            QString cluster(QChar(cp.Unit(c)));
+            while (table.Joins(after)) {
+                cluster += QChar(cp.Unit(after));
+                next += length;
+                if (next >= end)
+                    break;
+                length = cp.LengthAt(p, next, end);
+                after = cp.CodeAt(p, next, length);
             }
+            room = FoldForFind(cluster, table.Options());
+            return {View(room), next};
         }
-        folded += table.Fold(c);
-        i = next;
+    }
+    return {table.Fold(c), next};
+}
+
+// Whether the folded search text starts within the piece that starts at
+// byte i and goes on in the pieces after it.
+bool MemoMatcher::Impl::StartsAt(const uchar *p, qsizetype i, qsizetype end) const {
+    const std::u16string_view wanted(needle);
+    const Piece first = PieceAt(p, i, end, clusterFolded);
+    for (size_t t = 0; t < first.units.size(); ++t) {
+        if (first.units[t] != wanted.front())
+            continue;
+        std::u16string_view units = first.units.substr(t);
+        qsizetype next = first.next;
+        size_t matched = 0;
+        for (;;) {
+            const size_t m = std::min(units.size(), wanted.size() - matched);
+            if (units.substr(0, m) != wanted.substr(matched, m))
+                break;
+            matched += m;
+            if (matched == wanted.size())
+                return true;
+            if (next >= end)
+                break;
+            const Piece piece = PieceAt(p, next, end, pieceFolded);
+            units = piece.units;
+            next = piece.next;
+        }
+    }
+    return false;
+}
+
+// The memo's whole text folded, piece by piece, exactly as
+// FoldForFind(MemoTextOf(record)) gives it, then searched.
+bool MemoMatcher::Impl::Contains(const uchar *p, qsizetype n) const {
+    const qsizetype end = TextEnd(p, n);
+    folded.clear();
+    for (qsizetype i = 0; i < end;) {
+        const Piece piece = PieceAt(p, i, end, pieceFolded);
+        folded += piece.units;
+        i = piece.next;
     }
     return QStringView(folded).indexOf(QStringView(needle)) >= 0;
 }
