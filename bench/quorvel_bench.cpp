@@ -18,6 +18,9 @@
 //                                      history (KEEP 1) or dropping each one
 //                                      at once (0), and prints "changes K"
 //                                      and "rss KB"
+//   quorvel_bench --child-find DIR     the same, then finds a text no memo
+//                                      holds, the first search of the run,
+//                                      and prints "find MS"
 //   quorvel_bench --generate N FILE [SEED]  writes the list file of N memos
 //                                      the measurements use (seed 1 for
 //                                      the list, 2 for the trash)
@@ -27,6 +30,7 @@
 #include "store/undo.h"
 #include "tests/unit/test_platform.h"
 #include "ui/Quorvelmain.h"
+#include "ui/finddialog.h"
 #include "ui/program.h"
 #include "ui/widgets.h"
 
@@ -289,6 +293,49 @@ void PrintMemos(benchmark::State &state, int n) {
         state.counters["ops"] = double(current->recording->ops().size());
 }
 
+// The texts searched for: a word and a Latin word that no generated memo
+// holds, and a word that about a quarter of them hold.
+const char *const kAbsentWord = "郵便局";
+const char *const kAbsentLatin = "invoice";
+const char *const kCommonWord = "牛乳";
+
+// Next (F3) from the middle memo with the find dialog's text: a search round
+// the whole list. A text that no memo holds ends in the refusal, the only
+// message expected.
+void FindNext(benchmark::State &state, int n, const char *text) {
+    Env &e = EnvFor(n);
+    Form3->Edit1->setText(QString::fromUtf8(text));
+    const bool absent = std::string(text) != kCommonWord;
+    const QStringList refusal = {QStringLiteral("beep"),
+                                 QStringLiteral("message 「") + QString::fromUtf8(text) +
+                                     QString::fromUtf8("」が見つかりません。")};
+    for (auto _ : state) {
+        SelectMiddle(e);
+        Settle();
+        e.platform->events.clear();
+        const Clock::time_point t0 = Clock::now();
+        e.f().FindNext1Click();
+        Settle();
+        state.SetIterationTime(Seconds(t0));
+        if (e.platform->events != (absent ? refusal : QStringList())) {
+            state.SkipWithError(e.platform->events.join(u'|').toStdString().c_str());
+            break;
+        }
+    }
+}
+
+void FindAbsent(benchmark::State &state, int n) {
+    FindNext(state, n, kAbsentWord);
+}
+
+void FindAbsentLatin(benchmark::State &state, int n) {
+    FindNext(state, n, kAbsentLatin);
+}
+
+void FindCommon(benchmark::State &state, int n) {
+    FindNext(state, n, kCommonWord);
+}
+
 // Drags the list's scroll bar from the top to the bottom in even steps,
 // repainting the list at each; the slowest repaint is what the user sees.
 void ScrollRepaint(benchmark::State &state, int n) {
@@ -358,6 +405,20 @@ void Startup(benchmark::State &state, int n) {
     }
 }
 
+// The first search of a run, in a new process: it also makes the tables the
+// search folds characters with.
+void FindFirst(benchmark::State &state, int n) {
+    Env &e = EnvFor(n);
+    for (auto _ : state) {
+        const QStringList got = RunChild("--child-find", e.dir.path(), nullptr).split(u'\n');
+        if (got.size() != 2 || !got[1].startsWith(QStringLiteral("find "))) {
+            state.SkipWithError(("child said: " + got.join(u'|').toStdString()).c_str());
+            break;
+        }
+        state.SetIterationTime(got[1].mid(5).toDouble() / 1e3);
+    }
+}
+
 void PeakMemory(benchmark::State &state, int n) {
     Env &e = EnvFor(n);
     double kb = 0;
@@ -415,7 +476,9 @@ void PrintPeakMemory() {
     std::fflush(stdout);
 }
 
-int Child(int argc, char **argv, bool rss) {
+enum class ChildMode { Start, Rss, Find };
+
+int Child(int argc, char **argv, ChildMode mode) {
     QApplication app(argc, argv);
     testing_support::TestPlatform platform(
         QDir(QString::fromLocal8Bit(argv[2])).filePath(QStringLiteral("quorvel")));
@@ -426,7 +489,17 @@ int Child(int argc, char **argv, bool rss) {
     Settle();
     std::printf("ready %lld\n", static_cast<long long>(program->form1().ListBox2.size()));
     std::fflush(stdout);
-    if (!rss)
+    if (mode == ChildMode::Find) {
+        Form3->Edit1->setText(QString::fromUtf8(kAbsentWord));
+        program->form1().ListBox1->setItemIndex(int(program->form1().ListBox2.size() / 2));
+        Settle();
+        const Clock::time_point t0 = Clock::now();
+        program->form1().FindNext1Click();
+        Settle();
+        std::printf("find %.3f\n", Seconds(t0) * 1e3);
+        std::fflush(stdout);
+    }
+    if (mode != ChildMode::Rss)
         std::_Exit(0);
     program.reset();
     SetPlatform(nullptr);
@@ -596,6 +669,24 @@ int PrintTable(const Collector &c, const std::vector<int> &sizes, int reps) {
             std::printf("%-9s  %-34s %10.2f %8s  %-22s %s\n", memos.c_str(), label, s->ms, "",
                         n >= 1000000 ? "each < 16 ms" : "", verdict(n >= 1000000, worst < 16.0));
         }
+        const auto absolute = [&](const char *label, const char *name, bool applies, double limit) {
+            const Result *r = get(name, n);
+            if (!r) {
+                std::printf("%-9s  %-34s %10s\n", memos.c_str(), label, "failed");
+                if (applies)
+                    ++missed;
+                return;
+            }
+            char target[32] = "";
+            if (applies)
+                std::snprintf(target, sizeof target, "< %.0f ms", limit);
+            std::printf("%-9s  %-34s %10.2f %8s  %-22s %s\n", memos.c_str(), label, r->ms, "",
+                        target, verdict(applies, r->ms < limit));
+        };
+        absolute("find round, no match (Japanese)", "FindAbsent", n >= 1000000, 100.0);
+        absolute("find round, no match (Latin)", "FindAbsentLatin", n >= 1000000, 100.0);
+        absolute("find next, a quarter match", "FindCommon", false, 0);
+        absolute("find, first of a run (tables)", "FindFirst", false, 0);
         if (const Result *s = get("Startup", n))
             std::printf("%-9s  %-34s %10.2f %8s  %-22s %s\n", memos.c_str(),
                         "start-up to the shown window", s->ms, "", n == 100000 ? "< 500 ms" : "",
@@ -646,9 +737,11 @@ int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (argc == 3 && std::string(argv[1]) == "--child-start")
-        return Child(argc, argv, false);
+        return Child(argc, argv, ChildMode::Start);
     if (argc == 3 && std::string(argv[1]) == "--child-rss")
-        return Child(argc, argv, true);
+        return Child(argc, argv, ChildMode::Rss);
+    if (argc == 3 && std::string(argv[1]) == "--child-find")
+        return Child(argc, argv, ChildMode::Find);
     if (argc == 4 && std::string(argv[1]) == "--child-history")
         return ChildHistory(argc, argv);
     if ((argc == 4 || argc == 5) && std::string(argv[1]) == "--generate")
@@ -679,6 +772,10 @@ int main(int argc, char **argv) {
         {"Restore", Restore},
         {"PrintMemos", PrintMemos},
         {"ScrollRepaint", ScrollRepaint},
+        {"FindAbsent", FindAbsent},
+        {"FindAbsentLatin", FindAbsentLatin},
+        {"FindCommon", FindCommon},
+        {"FindFirst", FindFirst},
         {"Startup", Startup},
         {"PeakMemory", PeakMemory},
         {"HistoryMemory", HistoryMemory},
@@ -695,7 +792,8 @@ int main(int argc, char **argv) {
         const int iterations = n <= 10000 ? 20 : n <= 100000 ? 2 : 1;
         for (const auto &[name, fn] : measurements) {
             const bool once = std::string(name) == "Startup" || std::string(name) == "PeakMemory" ||
-                              std::string(name) == "ScrollRepaint";
+                              std::string(name) == "ScrollRepaint" ||
+                              std::string(name) == "FindFirst";
             // A hundred changes on the biggest list only, once: it takes minutes.
             if (std::string(name) == "HistoryMemory") {
                 if (n == sizes.back())

@@ -292,6 +292,24 @@ class Anchor {
             for (uchar &e : nextHigh_)
                 e |= 1;
         }
+        // The same for a few characters, each compared as it is; places
+        // beyond their number repeat the first.
+        size_t k = 0;
+        for (const Code c : singles_)
+            if (k < equalFirst_.size()) {
+                equalFirst_[k] = uchar(c);
+                equalAny_[k++] = 0xFF; // any byte after a single-byte character
+            }
+        for (const Code c : pairs_)
+            if (k < equalFirst_.size()) {
+                equalFirst_[k] = uchar(c >> 8);
+                equalNext_[k++] = uchar(c & 0xFF);
+            }
+        for (; k > 0 && k < equalFirst_.size(); ++k) {
+            equalFirst_[k] = equalFirst_[0];
+            equalNext_[k] = equalNext_[0];
+            equalAny_[k] = equalAny_[0];
+        }
         for (const Code c : pairs_) {
             const int bit = groupOf(c);
             firstLow_[(c >> 8) & 0x0F] |= uchar(bit);
@@ -334,8 +352,17 @@ class Anchor {
             return q < end && accept(q, end);
         };
 #if defined(__SSE2__)
-        if (HasByteShuffle())
-            return ScanNibbles(p, n, hit);
+        switch (singles_.size() + pairs_.size()) {
+        case 1:
+            return ScanEqual<1>(p, n, hit);
+        case 2:
+            return ScanEqual<2>(p, n, hit);
+        default:
+            if (HasByteShuffle())
+                return ScanNibbles(p, n, hit);
+            if (singles_.size() + pairs_.size() <= 4)
+                return ScanEqual<4>(p, n, hit);
+        }
 #endif
         for (qsizetype i = 0; i < n; ++i)
             if (first_[p[i]] && hit(i))
@@ -359,6 +386,57 @@ class Anchor {
     }
 
 #if defined(__SSE2__)
+    // Sixteen starting places at a time, each byte and the one after it
+    // compared with those of each character (K at most; unused ones are
+    // repeats of the first).
+    template <int K, class Hit> bool ScanEqual(const uchar *p, qsizetype n, Hit &hit) const {
+        __m128i first[K], next[K], any[K];
+        for (int j = 0; j < K; ++j) {
+            first[j] = _mm_set1_epi8(char(equalFirst_[size_t(j)]));
+            next[j] = _mm_set1_epi8(char(equalNext_[size_t(j)]));
+            any[j] = _mm_set1_epi8(char(equalAny_[size_t(j)]));
+        }
+        return ScanPlaces(p, n, hit, [&](const uchar *at) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+            const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at + 1));
+            __m128i m = _mm_setzero_si128();
+            for (int j = 0; j < K; ++j)
+                m = _mm_or_si128(m,
+                                 _mm_and_si128(_mm_cmpeq_epi8(v, first[j]),
+                                               _mm_or_si128(_mm_cmpeq_epi8(w, next[j]), any[j])));
+            return unsigned(_mm_movemask_epi8(m));
+        });
+    }
+
+    // Blocks of sixteen starting places, the last block overlapping the one
+    // before; places(at) tells which of the sixteen from at may start one of
+    // the characters. The last byte has no byte after it: only a single-byte
+    // character starts there.
+    template <class Hit, class Places>
+    bool ScanPlaces(const uchar *p, qsizetype n, Hit &hit, Places &&places) const {
+        const qsizetype last = n - 1;
+        if (last < 16) {
+            for (qsizetype i = 0; i < n; ++i)
+                if (first_[p[i]] && hit(i))
+                    return true;
+            return false;
+        }
+        qsizetype i = 0;
+        for (; i + 16 <= last; i += 16)
+            for (unsigned bits = places(p + i); bits != 0; bits &= bits - 1)
+                if (hit(i + std::countr_zero(bits)))
+                    return true;
+        if (i < last) {
+            // The new places of the last block only.
+            const qsizetype from = last - 16;
+            for (unsigned bits = places(p + from) >> (i - from) << (i - from); bits != 0;
+                 bits &= bits - 1)
+                if (hit(from + std::countr_zero(bits)))
+                    return true;
+        }
+        return codes_[p[last]] && hit(last);
+    }
+
     static bool HasByteShuffle() {
         static const bool has = __builtin_cpu_supports("ssse3");
         return has;
@@ -371,41 +449,47 @@ class Anchor {
         const auto table = [](const std::array<uchar, 16> &t) {
             return _mm_loadu_si128(reinterpret_cast<const __m128i *>(t.data()));
         };
-        const __m128i firstLow = table(firstLow_), firstHigh = table(firstHigh_);
-        const __m128i nextLow = table(nextLow_), nextHigh = table(nextHigh_);
-        const __m128i fifteen = _mm_set1_epi8(0x0F);
-        const __m128i zero = _mm_setzero_si128();
-        // The last place has no next byte: only a single-byte character
-        // starts there. Before it, blocks of sixteen places, the last block
-        // overlapping the one before.
-        const qsizetype places = n - 1;
-        if (places < 16) {
+        const __m128i tables[4] = {table(firstLow_), table(firstHigh_), table(nextLow_),
+                                   table(nextHigh_)};
+        // As ScanPlaces, with the places found by nibbles.
+        const qsizetype last = n - 1;
+        if (last < 16) {
             for (qsizetype i = 0; i < n; ++i)
                 if (first_[p[i]] && hit(i))
                     return true;
             return false;
         }
-        for (qsizetype i = 0;;) {
-            const qsizetype from = i + 16 <= places ? i : places - 16;
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + from));
-            const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + from + 1));
-            const __m128i m = _mm_and_si128(
-                _mm_and_si128(
-                    _mm_shuffle_epi8(firstLow, _mm_and_si128(v, fifteen)),
-                    _mm_shuffle_epi8(firstHigh, _mm_and_si128(_mm_srli_epi16(v, 4), fifteen))),
-                _mm_and_si128(
-                    _mm_shuffle_epi8(nextLow, _mm_and_si128(w, fifteen)),
-                    _mm_shuffle_epi8(nextHigh, _mm_and_si128(_mm_srli_epi16(w, 4), fifteen))));
-            unsigned bits = ~unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(m, zero))) & 0xFFFFu;
-            bits = bits >> (i - from) << (i - from); // in the last block, the new places only
-            for (; bits != 0; bits &= bits - 1)
+        qsizetype i = 0;
+        for (; i + 16 <= last; i += 16)
+            for (unsigned bits = NibblePlaces(p + i, tables); bits != 0; bits &= bits - 1)
+                if (hit(i + std::countr_zero(bits)))
+                    return true;
+        if (i < last) {
+            const qsizetype from = last - 16;
+            for (unsigned bits = NibblePlaces(p + from, tables) >> (i - from) << (i - from);
+                 bits != 0; bits &= bits - 1)
                 if (hit(from + std::countr_zero(bits)))
                     return true;
-            i = from + 16;
-            if (i >= places)
-                break;
         }
-        return codes_[p[places]] && hit(places);
+        return codes_[p[last]] && hit(last);
+    }
+
+    // Which of the sixteen places from at may start one of the characters:
+    // where the entries of both nibbles of the byte there and of the byte
+    // after it share a bit.
+    __attribute__((target("ssse3"))) static unsigned NibblePlaces(const uchar *at,
+                                                                  const __m128i (&tables)[4]) {
+        const __m128i fifteen = _mm_set1_epi8(0x0F);
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at + 1));
+        const __m128i m = _mm_and_si128(
+            _mm_and_si128(
+                _mm_shuffle_epi8(tables[0], _mm_and_si128(v, fifteen)),
+                _mm_shuffle_epi8(tables[1], _mm_and_si128(_mm_srli_epi16(v, 4), fifteen))),
+            _mm_and_si128(
+                _mm_shuffle_epi8(tables[2], _mm_and_si128(w, fifteen)),
+                _mm_shuffle_epi8(tables[3], _mm_and_si128(_mm_srli_epi16(w, 4), fifteen))));
+        return ~unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(m, _mm_setzero_si128()))) & 0xFFFFu;
     }
 #endif
 
@@ -414,6 +498,7 @@ class Anchor {
     std::vector<uchar> singles_;
     std::vector<Code> pairs_;
     std::array<uchar, 16> firstLow_{}, firstHigh_{}, nextLow_{}, nextHigh_{};
+    std::array<uchar, 4> equalFirst_{}, equalNext_{}, equalAny_{};
     std::vector<qsizetype> inMarker_;
     double weight_ = 0;
 };

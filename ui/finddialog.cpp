@@ -96,14 +96,19 @@ void TForm3::LoadSettings() {
 }
 
 void TForm3::SaveSettings() {
-    // All four in one replace of the file.
+    // All four in one replace of the file; none when the file holds them
+    // already (F3 pressed again and again rewrites nothing).
     Ini::Changes ini(TForm1::SettingsFileName());
+    const auto put = [&ini](const char *key, const QByteArray &value) {
+        if (ini.ReadString("Find", key, "\n") != value)
+            ini.WriteString("Find", key, value);
+    };
     const std::optional<QByteArray> text = EncodeCp932(SearchText());
     if (text && !text->contains('\r') && !text->contains('\n') && !text->contains('\0'))
-        ini.WriteString("Find", "Text", *text);
-    ini.WriteInteger("Find", "IgnoreWidth", CheckBox1->isChecked() ? 1 : 0);
-    ini.WriteInteger("Find", "IgnoreKana", CheckBox2->isChecked() ? 1 : 0);
-    ini.WriteInteger("Find", "MatchCase", CheckBox3->isChecked() ? 1 : 0);
+        put("Text", *text);
+    put("IgnoreWidth", CheckBox1->isChecked() ? "1" : "0");
+    put("IgnoreKana", CheckBox2->isChecked() ? "1" : "0");
+    put("MatchCase", CheckBox3->isChecked() ? "1" : "0");
     ini.Save();
 }
 
