@@ -292,24 +292,27 @@ class Anchor {
             for (uchar &e : nextHigh_)
                 e |= 1;
         }
+#if defined(__SSE2__)
         // The same for a few characters, each compared as it is; places
         // beyond their number repeat the first.
+        const auto equal = [this](size_t k, uchar first, uchar next, bool anyNext) {
+            equalFirst_[k] = _mm_set1_epi8(char(first));
+            equalNext_[k] = _mm_set1_epi8(char(next));
+            equalAny_[k] = anyNext ? _mm_set1_epi8(char(0xFF)) : _mm_setzero_si128();
+        };
         size_t k = 0;
-        for (const Code c : singles_)
-            if (k < equalFirst_.size()) {
-                equalFirst_[k] = uchar(c);
-                equalAny_[k++] = 0xFF; // any byte after a single-byte character
-            }
+        for (const uchar b : singles_)
+            if (k < kEqualMax)
+                equal(k++, b, 0, true); // any byte after a single-byte character
         for (const Code c : pairs_)
-            if (k < equalFirst_.size()) {
-                equalFirst_[k] = uchar(c >> 8);
-                equalNext_[k++] = uchar(c & 0xFF);
-            }
-        for (; k > 0 && k < equalFirst_.size(); ++k) {
+            if (k < kEqualMax)
+                equal(k++, uchar(c >> 8), uchar(c & 0xFF), false);
+        for (; k > 0 && k < kEqualMax; ++k) {
             equalFirst_[k] = equalFirst_[0];
             equalNext_[k] = equalNext_[0];
             equalAny_[k] = equalAny_[0];
         }
+#endif
         for (const Code c : pairs_) {
             const int bit = groupOf(c);
             firstLow_[(c >> 8) & 0x0F] |= uchar(bit);
@@ -360,7 +363,7 @@ class Anchor {
         default:
             if (HasByteShuffle())
                 return ScanNibbles(p, n, hit);
-            if (singles_.size() + pairs_.size() <= 4)
+            if (singles_.size() + pairs_.size() <= kEqualMax)
                 return ScanEqual<4>(p, n, hit);
         }
 #endif
@@ -390,12 +393,7 @@ class Anchor {
     // compared with those of each character (K at most; unused ones are
     // repeats of the first).
     template <int K, class Hit> bool ScanEqual(const uchar *p, qsizetype n, Hit &hit) const {
-        __m128i first[K], next[K], any[K];
-        for (int j = 0; j < K; ++j) {
-            first[j] = _mm_set1_epi8(char(equalFirst_[size_t(j)]));
-            next[j] = _mm_set1_epi8(char(equalNext_[size_t(j)]));
-            any[j] = _mm_set1_epi8(char(equalAny_[size_t(j)]));
-        }
+        const __m128i *first = equalFirst_, *next = equalNext_, *any = equalAny_;
         return ScanPlaces(p, n, hit, [&](const uchar *at) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
             const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at + 1));
@@ -498,7 +496,10 @@ class Anchor {
     std::vector<uchar> singles_;
     std::vector<Code> pairs_;
     std::array<uchar, 16> firstLow_{}, firstHigh_{}, nextLow_{}, nextHigh_{};
-    std::array<uchar, 4> equalFirst_{}, equalNext_{}, equalAny_{};
+#if defined(__SSE2__)
+    static constexpr size_t kEqualMax = 4;
+    __m128i equalFirst_[kEqualMax] = {}, equalNext_[kEqualMax] = {}, equalAny_[kEqualMax] = {};
+#endif
     std::vector<qsizetype> inMarker_;
     double weight_ = 0;
 };
