@@ -6,6 +6,7 @@
 #include <QStringView>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <bitset>
 #include <cstring>
@@ -15,7 +16,7 @@
 #include <vector>
 
 #if defined(__SSE2__)
-#include <tmmintrin.h>
+#include <immintrin.h>
 #endif
 
 QString FoldForFind(const QString &text, FindOptions options) {
@@ -234,6 +235,10 @@ bool LineBreakMarkerAt(const uchar *p, qsizetype i, qsizetype end) {
            std::memcmp(p + i, marker.constData(), size_t(marker.size())) == 0;
 }
 
+// The vector instructions the scans may use.
+enum ScanLevels { kPlain, kSse2, kSsse3, kAvx2 };
+std::atomic<int> scanLevelLimit{kAvx2};
+
 // One letter of the folded search text and the code page 932 characters
 // that can give it. A memo that contains the search text holds at least one
 // of them in its text; a scan of its bytes finds them.
@@ -355,16 +360,21 @@ class Anchor {
             return q < end && accept(q, end);
         };
 #if defined(__SSE2__)
-        switch (singles_.size() + pairs_.size()) {
-        case 1:
-            return ScanEqual<1>(p, n, hit);
-        case 2:
-            return ScanEqual<2>(p, n, hit);
-        default:
-            if (HasByteShuffle())
+        // The widest blocks the processor takes, where the record fills one.
+        const int level = ScanLevel();
+        const size_t characters = singles_.size() + pairs_.size();
+        const bool wide = n > 32 && level >= kAvx2;
+        if (level >= kSse2) {
+            if (characters == 1)
+                return wide ? ScanEqualWide<1>(p, n, hit) : ScanEqual<1>(p, n, hit);
+            if (characters == 2)
+                return wide ? ScanEqualWide<2>(p, n, hit) : ScanEqual<2>(p, n, hit);
+            if (wide)
+                return ScanNibblesWide(p, n, hit);
+            if (level >= kSsse3)
                 return ScanNibbles(p, n, hit);
-            if (singles_.size() + pairs_.size() <= kEqualMax)
-                return ScanEqual<4>(p, n, hit);
+            if (characters <= kEqualMax)
+                return ScanEqual<kEqualMax>(p, n, hit);
         }
 #endif
         for (qsizetype i = 0; i < n; ++i)
@@ -389,45 +399,36 @@ class Anchor {
     }
 
 #if defined(__SSE2__)
-    // Sixteen starting places at a time, each byte and the one after it
-    // compared with those of each character (K at most; unused ones are
-    // repeats of the first).
-    template <int K, class Hit> bool ScanEqual(const uchar *p, qsizetype n, Hit &hit) const {
-        const __m128i *first = equalFirst_, *next = equalNext_, *any = equalAny_;
-        return ScanPlaces(p, n, hit, [&](const uchar *at) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
-            const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at + 1));
-            __m128i m = _mm_setzero_si128();
-            for (int j = 0; j < K; ++j)
-                m = _mm_or_si128(m,
-                                 _mm_and_si128(_mm_cmpeq_epi8(v, first[j]),
-                                               _mm_or_si128(_mm_cmpeq_epi8(w, next[j]), any[j])));
-            return unsigned(_mm_movemask_epi8(m));
-        });
+    static int ScanLevel() {
+        static const int processor = __builtin_cpu_supports("avx2")    ? kAvx2
+                                     : __builtin_cpu_supports("ssse3") ? kSsse3
+                                                                       : kSse2;
+        return std::min(processor, scanLevelLimit.load(std::memory_order_relaxed));
     }
 
-    // Blocks of sixteen starting places, the last block overlapping the one
-    // before; places(at) tells which of the sixteen from at may start one of
-    // the characters. The last byte has no byte after it: only a single-byte
-    // character starts there.
-    template <class Hit, class Places>
-    bool ScanPlaces(const uchar *p, qsizetype n, Hit &hit, Places &&places) const {
+    // Blocks of W starting places, the last block overlapping the one
+    // before; places(at) tells which of the W from at may start one of the
+    // characters, as bits. The last byte has no byte after it: only a
+    // single-byte character starts there.
+    template <int W, class Hit, class Places>
+    __attribute__((always_inline)) bool ScanPlaces(const uchar *p, qsizetype n, Hit &hit,
+                                                   Places &&places) const {
         const qsizetype last = n - 1;
-        if (last < 16) {
+        if (last < W) {
             for (qsizetype i = 0; i < n; ++i)
                 if (first_[p[i]] && hit(i))
                     return true;
             return false;
         }
         qsizetype i = 0;
-        for (; i + 16 <= last; i += 16)
-            for (unsigned bits = places(p + i); bits != 0; bits &= bits - 1)
+        for (; i + W <= last; i += W)
+            for (quint32 bits = places(p + i); bits != 0; bits &= bits - 1)
                 if (hit(i + std::countr_zero(bits)))
                     return true;
         if (i < last) {
             // The new places of the last block only.
-            const qsizetype from = last - 16;
-            for (unsigned bits = places(p + from) >> (i - from) << (i - from); bits != 0;
+            const qsizetype from = last - W;
+            for (quint32 bits = places(p + from) >> (i - from) << (i - from); bits != 0;
                  bits &= bits - 1)
                 if (hit(from + std::countr_zero(bits)))
                     return true;
@@ -435,59 +436,96 @@ class Anchor {
         return codes_[p[last]] && hit(last);
     }
 
-    static bool HasByteShuffle() {
-        static const bool has = __builtin_cpu_supports("ssse3");
-        return has;
+    // Each byte and the one after it compared with those of the first K
+    // characters (kEqualMax at most; unused places repeat the first one).
+    template <int K, class Hit> bool ScanEqual(const uchar *p, qsizetype n, Hit &hit) const {
+        return ScanPlaces<16>(p, n, hit, [this](const uchar *at) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+            const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at + 1));
+            __m128i m = _mm_setzero_si128();
+            for (int j = 0; j < K; ++j)
+                m = _mm_or_si128(
+                    m, _mm_and_si128(_mm_cmpeq_epi8(v, equalFirst_[j]),
+                                     _mm_or_si128(_mm_cmpeq_epi8(w, equalNext_[j]), equalAny_[j])));
+            return quint32(_mm_movemask_epi8(m));
+        });
     }
 
-    // Sixteen starting places at a time, each byte and the one after it
-    // looked up by their nibbles.
+    template <int K, class Hit>
+    __attribute__((target("avx2"))) bool ScanEqualWide(const uchar *p, qsizetype n,
+                                                       Hit &hit) const {
+        __m256i first[K], next[K], any[K];
+        for (int j = 0; j < K; ++j) {
+            first[j] = _mm256_broadcastsi128_si256(equalFirst_[j]);
+            next[j] = _mm256_broadcastsi128_si256(equalNext_[j]);
+            any[j] = _mm256_broadcastsi128_si256(equalAny_[j]);
+        }
+        return ScanPlaces<32>(
+            p, n, hit, [&](const uchar *at) __attribute__((target("avx2"))) {
+                const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at));
+                const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at + 1));
+                __m256i m = _mm256_setzero_si256();
+                for (int j = 0; j < K; ++j)
+                    m = _mm256_or_si256(
+                        m,
+                        _mm256_and_si256(_mm256_cmpeq_epi8(v, first[j]),
+                                         _mm256_or_si256(_mm256_cmpeq_epi8(w, next[j]), any[j])));
+                return quint32(_mm256_movemask_epi8(m));
+            });
+    }
+
+    // Each byte and the one after it looked up by their nibbles: a place
+    // where the entries of all four nibbles share a bit.
     template <class Hit>
     __attribute__((target("ssse3"))) bool ScanNibbles(const uchar *p, qsizetype n, Hit &hit) const {
         const auto table = [](const std::array<uchar, 16> &t) {
             return _mm_loadu_si128(reinterpret_cast<const __m128i *>(t.data()));
         };
-        const __m128i tables[4] = {table(firstLow_), table(firstHigh_), table(nextLow_),
-                                   table(nextHigh_)};
-        // As ScanPlaces, with the places found by nibbles.
-        const qsizetype last = n - 1;
-        if (last < 16) {
-            for (qsizetype i = 0; i < n; ++i)
-                if (first_[p[i]] && hit(i))
-                    return true;
-            return false;
-        }
-        qsizetype i = 0;
-        for (; i + 16 <= last; i += 16)
-            for (unsigned bits = NibblePlaces(p + i, tables); bits != 0; bits &= bits - 1)
-                if (hit(i + std::countr_zero(bits)))
-                    return true;
-        if (i < last) {
-            const qsizetype from = last - 16;
-            for (unsigned bits = NibblePlaces(p + from, tables) >> (i - from) << (i - from);
-                 bits != 0; bits &= bits - 1)
-                if (hit(from + std::countr_zero(bits)))
-                    return true;
-        }
-        return codes_[p[last]] && hit(last);
+        const __m128i firstLow = table(firstLow_), firstHigh = table(firstHigh_);
+        const __m128i nextLow = table(nextLow_), nextHigh = table(nextHigh_);
+        return ScanPlaces<16>(
+            p, n, hit, [&](const uchar *at) __attribute__((target("ssse3"))) {
+                const __m128i fifteen = _mm_set1_epi8(0x0F);
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+                const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at + 1));
+                const __m128i m = _mm_and_si128(
+                    _mm_and_si128(
+                        _mm_shuffle_epi8(firstLow, _mm_and_si128(v, fifteen)),
+                        _mm_shuffle_epi8(firstHigh, _mm_and_si128(_mm_srli_epi16(v, 4), fifteen))),
+                    _mm_and_si128(
+                        _mm_shuffle_epi8(nextLow, _mm_and_si128(w, fifteen)),
+                        _mm_shuffle_epi8(nextHigh, _mm_and_si128(_mm_srli_epi16(w, 4), fifteen))));
+                return ~quint32(_mm_movemask_epi8(_mm_cmpeq_epi8(m, _mm_setzero_si128()))) &
+                       0xFFFFu;
+            });
     }
 
-    // Which of the sixteen places from at may start one of the characters:
-    // where the entries of both nibbles of the byte there and of the byte
-    // after it share a bit.
-    __attribute__((target("ssse3"))) static unsigned NibblePlaces(const uchar *at,
-                                                                  const __m128i (&tables)[4]) {
-        const __m128i fifteen = _mm_set1_epi8(0x0F);
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
-        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at + 1));
-        const __m128i m = _mm_and_si128(
-            _mm_and_si128(
-                _mm_shuffle_epi8(tables[0], _mm_and_si128(v, fifteen)),
-                _mm_shuffle_epi8(tables[1], _mm_and_si128(_mm_srli_epi16(v, 4), fifteen))),
-            _mm_and_si128(
-                _mm_shuffle_epi8(tables[2], _mm_and_si128(w, fifteen)),
-                _mm_shuffle_epi8(tables[3], _mm_and_si128(_mm_srli_epi16(w, 4), fifteen))));
-        return ~unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(m, _mm_setzero_si128()))) & 0xFFFFu;
+    template <class Hit>
+    __attribute__((target("avx2"))) bool ScanNibblesWide(const uchar *p, qsizetype n,
+                                                         Hit &hit) const {
+        const auto table = [](const std::array<uchar, 16> &t) {
+            return reinterpret_cast<const __m128i *>(t.data());
+        };
+        const __m256i firstLow = _mm256_broadcastsi128_si256(_mm_loadu_si128(table(firstLow_)));
+        const __m256i firstHigh = _mm256_broadcastsi128_si256(_mm_loadu_si128(table(firstHigh_)));
+        const __m256i nextLow = _mm256_broadcastsi128_si256(_mm_loadu_si128(table(nextLow_)));
+        const __m256i nextHigh = _mm256_broadcastsi128_si256(_mm_loadu_si128(table(nextHigh_)));
+        return ScanPlaces<32>(
+            p, n, hit, [&](const uchar *at) __attribute__((target("avx2"))) {
+                const __m256i fifteen = _mm256_set1_epi8(0x0F);
+                const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at));
+                const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at + 1));
+                const __m256i m = _mm256_and_si256(
+                    _mm256_and_si256(
+                        _mm256_shuffle_epi8(firstLow, _mm256_and_si256(v, fifteen)),
+                        _mm256_shuffle_epi8(firstHigh,
+                                            _mm256_and_si256(_mm256_srli_epi16(v, 4), fifteen))),
+                    _mm256_and_si256(
+                        _mm256_shuffle_epi8(nextLow, _mm256_and_si256(w, fifteen)),
+                        _mm256_shuffle_epi8(nextHigh,
+                                            _mm256_and_si256(_mm256_srli_epi16(w, 4), fifteen))));
+                return ~quint32(_mm256_movemask_epi8(_mm256_cmpeq_epi8(m, _mm256_setzero_si256())));
+            });
     }
 #endif
 
@@ -683,6 +721,10 @@ bool MemoMatcher::Impl::Contains(const uchar *p, qsizetype n) const {
         i = piece.next;
     }
     return QStringView(folded).indexOf(QStringView(needle)) >= 0;
+}
+
+void LimitFindScans(int level) {
+    scanLevelLimit = std::clamp(level, int(kPlain), int(kAvx2));
 }
 
 FindResult FindInRecords(const QList<QByteArray> &records, qsizetype selected, bool forward,

@@ -54,6 +54,12 @@ class MemoMatcher {
     std::unique_ptr<Impl> d;
 };
 
+// The widest vector instructions the matcher's scans use: 0 none, 1 SSE2,
+// 2 SSSE3, 3 AVX2, never more than the processor has. The answers are the
+// same at every level; tests compare each level with the rule. The program
+// leaves it at 3.
+void LimitFindScans(int level);
+
 // What a search through a list found.
 struct FindResult {
     qsizetype index = -1;   // the record found; -1 when none matches
