@@ -129,8 +129,7 @@ std::u16string_view View(const QString &s) {
 // folded together with the one before them, as a cluster.
 class FoldTable {
   public:
-    explicit FoldTable(FindOptions options)
-        : options_(options), entry_(65536, 0), single_(65536, kNoSingle) {
+    explicit FoldTable(FindOptions options) : options_(options), entry_(65536, 0) {
         const Cp932Table &cp = Cp932Table::Get();
         for (const Code c : cp.Codes()) {
             const QString one(QChar(cp.Unit(c)));
@@ -146,8 +145,6 @@ class FoldTable {
             entry_[c] =
                 quint32(pool_.size()) | quint32(folded.size()) << 20 | (joins ? 1u << 31 : 0u);
             pool_.append(View(folded));
-            if (folded.size() == 1 && folded[0].unicode() != kNoSingle)
-                single_[c] = folded[0].unicode();
             if (joins)
                 joiners_.push_back(c);
         }
@@ -186,15 +183,10 @@ class FoldTable {
     const std::vector<Composite> &Composites() const { return composites_; }
 
   private:
-    // A noncharacter: no folded form is made of it.
-    static constexpr char16_t kNoSingle = 0xFFFF;
-
     FindOptions options_;
     // Per code: offset of its folded form in pool_ (bits 0-19), its length
     // (bits 20-30) and whether the character joins the one before (bit 31).
     std::vector<quint32> entry_;
-    // Per code: its folded form when that is one unit, else kNoSingle.
-    std::vector<char16_t> single_;
     std::u16string pool_;
     std::u16string crlf_;
     std::vector<Code> joiners_;
@@ -297,6 +289,13 @@ class Anchor {
             for (uchar &e : nextHigh_)
                 e |= 1;
         }
+        for (const Code c : pairs_) {
+            const int bit = groupOf(c);
+            firstLow_[(c >> 8) & 0x0F] |= uchar(bit);
+            firstHigh_[c >> 12] |= uchar(bit);
+            nextLow_[c & 0x0F] |= uchar(bit);
+            nextHigh_[(c >> 4) & 0x0F] |= uchar(bit);
+        }
 #if defined(__SSE2__)
         // The same for a few characters, each compared as it is; places
         // beyond their number repeat the first.
@@ -318,13 +317,6 @@ class Anchor {
             equalAny_[k] = equalAny_[0];
         }
 #endif
-        for (const Code c : pairs_) {
-            const int bit = groupOf(c);
-            firstLow_[(c >> 8) & 0x0F] |= uchar(bit);
-            firstHigh_[c >> 12] |= uchar(bit);
-            nextLow_[c & 0x0F] |= uchar(bit);
-            nextHigh_[(c >> 4) & 0x0F] |= uchar(bit);
-        }
     }
 
     // Calls accept(start, textEnd) for each of the characters in the memo
