@@ -168,10 +168,12 @@ void TForm1::FindMemo(bool Next) {
     if (PageControl1->currentIndex() == 3) {
         // The trash entries as the trash file holds them now; the page shows
         // them, so that the row found is the entry found.
-        const std::optional<QByteArray> data =
-            ReadFileIfPresent(ChangeFileExt(ListFileName, QStringLiteral(".trh")));
-        const QList<QByteArray> trash = data ? SplitLines(*data) : QList<QByteArray>();
+        const QString path = ChangeFileExt(ListFileName, QStringLiteral(".trh"));
         const int selected = ListBox3->itemIndex();
+        QList<QByteArray> trash;
+        TrashFileShown = FileStamp();
+        if (FileExists(path))
+            trash = SplitLines(ReadWholeFile(path, &TrashFileShown));
         ListBox3->titleModel()->setRecords(trash);
         ListBox3->setItemIndex(selected < trash.size() ? selected : -1);
         list = ListBox3;
