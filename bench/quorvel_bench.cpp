@@ -22,6 +22,9 @@
 //                                      history (KEEP 1) or dropping each one
 //                                      at once (0), and prints "changes K"
 //                                      and "rss KB"
+//   quorvel_bench --child-find DIR     the same, then finds a text no memo
+//                                      holds, the first search of the run,
+//                                      and prints "find MS"
 //   quorvel_bench --child-command DIR CMD RUN  starts the program on DIR,
 //                                      prepares the command CMD (selects the
 //                                      middle memo, ...) and, with RUN 1, runs
@@ -44,6 +47,7 @@
 #include "store/undo.h"
 #include "tests/unit/test_platform.h"
 #include "ui/Quorvelmain.h"
+#include "ui/finddialog.h"
 #include "ui/program.h"
 #include "ui/widgets.h"
 
@@ -68,6 +72,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <time.h>
 #include <tuple>
 #include <vector>
 
@@ -402,6 +407,63 @@ void PrintMemos(benchmark::State &state, int n) {
         state.counters["ops"] = double(current->recording->ops().size());
 }
 
+// The texts searched for: a word and a Latin word that no generated memo
+// holds, and a word that about a quarter of them hold.
+const char *const kAbsentWord = "郵便局";
+const char *const kAbsentLatin = "invoice";
+const char *const kCommonWord = "牛乳";
+
+// The processor time this thread has used, in seconds: beside the time on
+// the clock, what a command cost when other programs share the processor.
+double ThreadSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// Next (F3) from the middle memo with the find dialog's text: a search round
+// the whole list. A text that no memo holds ends in the refusal, the only
+// message expected. The counter cpu_ms is the processor time of the command.
+void FindNext(benchmark::State &state, int n, const char *text) {
+    Env &e = EnvFor(n);
+    Form3->Edit1->setText(QString::fromUtf8(text));
+    const bool absent = std::string(text) != kCommonWord;
+    const QStringList refusal = {QStringLiteral("beep"),
+                                 QStringLiteral("message 「") + QString::fromUtf8(text) +
+                                     QString::fromUtf8("」が見つかりません。")};
+    double cpu = 0;
+    int runs = 0;
+    for (auto _ : state) {
+        SelectMiddle(e);
+        Settle();
+        e.platform->events.clear();
+        const Clock::time_point t0 = Clock::now();
+        const double cpu0 = ThreadSeconds();
+        e.f().FindNext1Click();
+        Settle();
+        state.SetIterationTime(Seconds(t0));
+        cpu += ThreadSeconds() - cpu0;
+        ++runs;
+        if (e.platform->events != (absent ? refusal : QStringList())) {
+            state.SkipWithError(e.platform->events.join(u'|').toStdString().c_str());
+            break;
+        }
+    }
+    state.counters["cpu_ms"] = runs > 0 ? cpu / runs * 1e3 : 0;
+}
+
+void FindAbsent(benchmark::State &state, int n) {
+    FindNext(state, n, kAbsentWord);
+}
+
+void FindAbsentLatin(benchmark::State &state, int n) {
+    FindNext(state, n, kAbsentLatin);
+}
+
+void FindCommon(benchmark::State &state, int n) {
+    FindNext(state, n, kCommonWord);
+}
+
 // Drags the list's scroll bar from the top to the bottom in even steps,
 // repainting the list at each; the slowest repaint is what the user sees.
 void ScrollRepaint(benchmark::State &state, int n) {
@@ -572,6 +634,20 @@ void Startup(benchmark::State &state, int n) {
     }
 }
 
+// The first search of a run, in a new process: it also makes the tables the
+// search folds characters with.
+void FindFirst(benchmark::State &state, int n) {
+    Env &e = EnvFor(n);
+    for (auto _ : state) {
+        const QStringList got = RunChild("--child-find", e.dir.path(), nullptr).split(u'\n');
+        if (got.size() != 2 || !got[1].startsWith(QStringLiteral("find "))) {
+            state.SkipWithError(("child said: " + got.join(u'|').toStdString()).c_str());
+            break;
+        }
+        state.SetIterationTime(got[1].mid(5).toDouble() / 1e3);
+    }
+}
+
 void PeakMemory(benchmark::State &state, int n) {
     Env &e = EnvFor(n);
     double kb = 0;
@@ -629,7 +705,9 @@ void PrintPeakMemory() {
     std::fflush(stdout);
 }
 
-int Child(int argc, char **argv, bool rss) {
+enum class ChildMode { Start, Rss, Find };
+
+int Child(int argc, char **argv, ChildMode mode) {
     QApplication app(argc, argv);
     TestPlatform platform(
         QDir(QString::fromLocal8Bit(argv[2])).filePath(QStringLiteral("quorvel")));
@@ -640,7 +718,17 @@ int Child(int argc, char **argv, bool rss) {
     Settle();
     std::printf("ready %lld\n", static_cast<long long>(program->form1().ListBox2.size()));
     std::fflush(stdout);
-    if (!rss)
+    if (mode == ChildMode::Find) {
+        Form3->Edit1->setText(QString::fromUtf8(kAbsentWord));
+        program->form1().ListBox1->setItemIndex(int(program->form1().ListBox2.size() / 2));
+        Settle();
+        const Clock::time_point t0 = Clock::now();
+        program->form1().FindNext1Click();
+        Settle();
+        std::printf("find %.3f\n", Seconds(t0) * 1e3);
+        std::fflush(stdout);
+    }
+    if (mode != ChildMode::Rss)
         std::_Exit(0);
     program.reset();
     SetPlatform(nullptr);
@@ -841,14 +929,16 @@ int PrintTable(const Collector &c, const std::vector<int> &sizes, int reps, int 
         const std::string memos = Thousands(n);
         const Result *floor = get("Floor", n);
         const Result *split = get("ReadAndSplit", n);
+        // A measurement that gave no figure: a target it had is missed.
+        const auto failed = [&](const char *label, bool applies) {
+            std::printf("%-9s  %-34s %10s\n", memos.c_str(), label, "failed");
+            if (applies)
+                ++missed;
+        };
         const auto row = [&](const char *label, const Result *r, const Result *base,
                              const char *target, bool applies, double limit) {
-            if (!r) {
-                std::printf("%-9s  %-34s %10s\n", memos.c_str(), label, "failed");
-                if (applies)
-                    ++missed;
-                return;
-            }
+            if (!r)
+                return failed(label, applies);
             char ratio[32] = "";
             if (base && base->ms > 0)
                 std::snprintf(ratio, sizeof ratio, "%.2f", r->ms / base->ms);
@@ -879,6 +969,26 @@ int PrintTable(const Collector &c, const std::vector<int> &sizes, int reps, int 
             std::printf("%-9s  %-34s %10.2f %8s  %-22s %s\n", memos.c_str(), label, s->ms, "",
                         n >= 1000000 ? "each < 16 ms" : "", verdict(n >= 1000000, worst < 16.0));
         }
+        const auto absolute = [&](const char *label, const char *name, bool applies, double limit) {
+            const Result *r = get(name, n);
+            if (!r)
+                return failed(label, applies);
+            char target[32] = "";
+            if (applies)
+                std::snprintf(target, sizeof target, "< %.0f ms", limit);
+            char withCpu[64];
+            if (r->counters.count("cpu_ms")) {
+                std::snprintf(withCpu, sizeof withCpu, "%s (cpu %.1f)", label,
+                              r->counters.at("cpu_ms"));
+                label = withCpu;
+            }
+            std::printf("%-9s  %-34s %10.2f %8s  %-22s %s\n", memos.c_str(), label, r->ms, "",
+                        target, verdict(applies, r->ms < limit));
+        };
+        absolute("find, no match, kanji", "FindAbsent", n >= 1000000, 100.0);
+        absolute("find, no match, Latin", "FindAbsentLatin", n >= 1000000, 100.0);
+        absolute("find, a quarter match", "FindCommon", false, 0);
+        absolute("find, first of a run (tables)", "FindFirst", false, 0);
         if (const Result *s = get("Startup", n))
             std::printf("%-9s  %-34s %10.2f %8s  %-22s %s\n", memos.c_str(),
                         "start-up to the shown window", s->ms, "", n == 100000 ? "< 500 ms" : "",
@@ -980,9 +1090,11 @@ int main(int argc, char **argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     const std::string mode = argc > 1 ? argv[1] : "";
     if (argc == 3 && mode == "--child-start")
-        return Child(argc, argv, false);
+        return Child(argc, argv, ChildMode::Start);
     if (argc == 3 && mode == "--child-rss")
-        return Child(argc, argv, true);
+        return Child(argc, argv, ChildMode::Rss);
+    if (argc == 3 && mode == "--child-find")
+        return Child(argc, argv, ChildMode::Find);
     if (argc == 4 && mode == "--child-history")
         return ChildHistory(argc, argv);
     if (argc == 5 && mode == "--child-command")
@@ -1022,6 +1134,10 @@ int main(int argc, char **argv) {
                                                 {"TrashShow", TrashShow, Loop},
                                                 {"PrintMemos", PrintMemos, Loop},
                                                 {"ScrollRepaint", ScrollRepaint, Once},
+                                                {"FindAbsent", FindAbsent, Loop},
+                                                {"FindAbsentLatin", FindAbsentLatin, Loop},
+                                                {"FindCommon", FindCommon, Loop},
+                                                {"FindFirst", FindFirst, Once},
                                                 {"Startup", Startup, Once},
                                                 {"PeakMemory", PeakMemory, Once},
                                                 {"FreshFloorLoad", FreshFloorLoad, Fresh},

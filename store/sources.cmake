@@ -1,7 +1,8 @@
 list(APPEND QV_CORE_SOURCES
   store/common.cpp
   store/history.cpp
-  store/record.cpp)
+  store/record.cpp
+  store/find.cpp)
 list(APPEND QV_APP_SOURCES
   store/listfile.cpp
   store/editing.cpp

@@ -237,6 +237,13 @@ void TForm1::BuildMenus() {
     Redo1->setEnabled(false);
     connect(History, &QUndoStack::canUndoChanged, Undo1, &QAction::setEnabled);
     connect(History, &QUndoStack::canRedoChanged, Redo1, &QAction::setEnabled);
+    // Finding memos, after the separator.
+    Find1 = MakeAction(Edit1, "Find1", "検索(&F)...");
+    Find1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    FindNext1 = MakeAction(Edit1, "FindNext1", "次を検索(&N)");
+    FindNext1->setShortcut(QKeySequence(Qt::Key_F3));
+    FindPrev1 = MakeAction(Edit1, "FindPrev1", "前を検索(&V)");
+    FindPrev1->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
 
     Help1 = MainMenu1->addMenu(U("ヘルプ(&H)"));
     Help1->setObjectName(QStringLiteral("Help1"));
@@ -285,6 +292,9 @@ void TForm1::WireHandlers() {
     on(CloseMenu, &QAction::triggered, &TForm1::CloseMenuClick);
     on(N9, &QAction::triggered, &TForm1::N9Click);
     on(N10, &QAction::triggered, &TForm1::N10Click);
+    on(Find1, &QAction::triggered, &TForm1::Find1Click);
+    on(FindNext1, &QAction::triggered, &TForm1::FindNext1Click);
+    on(FindPrev1, &QAction::triggered, &TForm1::FindPrev1Click);
     on(ReadMe, &QAction::triggered, &TForm1::ReadMeClick);
     on(N3, &QAction::triggered, &TForm1::N3Click);
     on(Undo1, &QAction::triggered, &TForm1::Undo1Click);

@@ -45,7 +45,8 @@ class TForm1 : public QMainWindow {
     QMenu *N8 = nullptr; // Settings
     QAction *N9 = nullptr, *N10 = nullptr;
     QMenu *Edit1 = nullptr;
-    QAction *Undo1 = nullptr, *Redo1 = nullptr, *N11 = nullptr;
+    QAction *Undo1 = nullptr, *Redo1 = nullptr, *N11 = nullptr, *Find1 = nullptr,
+            *FindNext1 = nullptr, *FindPrev1 = nullptr;
     QMenu *Help1 = nullptr;
     QAction *ReadMe = nullptr, *N3 = nullptr;
     QMenu *PopupMenu1 = nullptr;
@@ -184,6 +185,15 @@ class TForm1 : public QMainWindow {
     // shows is no longer the one it read. The program's own writes leave the
     // page as it is; the new-memo and edit pages are never touched.
     void ReloadChangedPage();
+
+    // --- Finding memos (with the find dialog) ---------------------------------
+    void Find1Click();
+    void FindNext1Click();
+    void FindPrev1Click();
+    // Finds the next (or previous) memo of the showing page that holds the
+    // find dialog's text: on the trash page among the trash entries, on any
+    // other the list page's memos.
+    void FindMemo(bool Next);
 
     // --- Shared helpers ------------------------------------------------------
     // The settings file beside the executable.

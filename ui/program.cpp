@@ -2,6 +2,7 @@
 
 #include "print/printsetting.h"
 #include "ui/Quorvelmain.h"
+#include "ui/finddialog.h"
 
 #include <QApplication>
 
@@ -16,10 +17,13 @@ QuorvelProgram::QuorvelProgram() {
     form1_ = std::make_unique<TForm1>();
     form2_ = std::make_unique<TForm2>();
     Form2 = form2_.get();
+    form3_ = new TForm3(form1_.get());
+    Form3 = form3_;
 }
 
 QuorvelProgram::~QuorvelProgram() {
     Form2 = nullptr;
     form2_.reset();
+    Form3 = nullptr;
     form1_.reset();
 }

@@ -1,13 +1,15 @@
 // The program as its entry makes it: the application title, the main window
-// (its creation runs FormCreate), then the hidden print settings dialog.
-// Destroying it destroys the dialog, then the main window, which runs
-// FormDestroy.
+// (its creation runs FormCreate), then the hidden print settings dialog and
+// the hidden find dialog. Destroying it destroys the print settings dialog,
+// then the main window, which runs FormDestroy and takes its find dialog
+// with it.
 #pragma once
 
 #include <memory>
 
 class TForm1;
 class TForm2;
+class TForm3;
 
 // Sets the application's title, "Quorvel".
 void InitApplication();
@@ -18,8 +20,10 @@ class QuorvelProgram {
     ~QuorvelProgram();
     TForm1 &form1() { return *form1_; }
     TForm2 &form2() { return *form2_; }
+    TForm3 &form3() { return *form3_; }
 
   private:
     std::unique_ptr<TForm1> form1_;
     std::unique_ptr<TForm2> form2_;
+    TForm3 *form3_ = nullptr; // a dialog of the main window, which owns it
 };

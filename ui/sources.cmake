@@ -2,4 +2,5 @@ list(APPEND QV_APP_SOURCES
   ui/Quorvelmain.cpp
   ui/widgets.cpp
   ui/fonts.cpp
-  ui/program.cpp)
+  ui/program.cpp
+  ui/finddialog.cpp)

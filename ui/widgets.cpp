@@ -329,30 +329,48 @@ TextHistoryKey TextHistoryKeyOf(const QKeyEvent *e) {
         return TextHistoryKey::Redo;
     return TextHistoryKey::None;
 }
-} // namespace
 
-bool MemoEdit::event(QEvent *e) {
-    // Claimed before the window's shortcuts see them.
+// Claims those keys before the window's shortcuts see them.
+bool ClaimTextHistoryKey(QEvent *e) {
     if (e->type() == QEvent::ShortcutOverride &&
         TextHistoryKeyOf(static_cast<QKeyEvent *>(e)) != TextHistoryKey::None) {
         e->accept();
         return true;
     }
-    return QPlainTextEdit::event(e);
+    return false;
+}
+
+// Takes back or makes again the text's own typing; false for any other key.
+template <class Text> bool TextHistoryKeyPressed(Text *text, QKeyEvent *e) {
+    switch (TextHistoryKeyOf(e)) {
+    case TextHistoryKey::Undo:
+        text->undo();
+        break;
+    case TextHistoryKey::Redo:
+        text->redo();
+        break;
+    case TextHistoryKey::None:
+        return false;
+    }
+    e->accept();
+    return true;
+}
+} // namespace
+
+bool MemoEdit::event(QEvent *e) {
+    return ClaimTextHistoryKey(e) || QPlainTextEdit::event(e);
 }
 
 void MemoEdit::keyPressEvent(QKeyEvent *e) {
-    switch (TextHistoryKeyOf(e)) {
-    case TextHistoryKey::Undo:
-        undo();
-        e->accept();
-        return;
-    case TextHistoryKey::Redo:
-        redo();
-        e->accept();
-        return;
-    case TextHistoryKey::None:
-        break;
-    }
-    QPlainTextEdit::keyPressEvent(e);
+    if (!TextHistoryKeyPressed(this, e))
+        QPlainTextEdit::keyPressEvent(e);
+}
+
+bool TextField::event(QEvent *e) {
+    return ClaimTextHistoryKey(e) || QLineEdit::event(e);
+}
+
+void TextField::keyPressEvent(QKeyEvent *e) {
+    if (!TextHistoryKeyPressed(this, e))
+        QLineEdit::keyPressEvent(e);
 }

@@ -5,6 +5,7 @@
 
 #include <QAbstractListModel>
 #include <QByteArray>
+#include <QLineEdit>
 #include <QList>
 #include <QListView>
 #include <QPlainTextEdit>
@@ -160,6 +161,18 @@ class MemoEdit : public QPlainTextEdit {
 
   protected:
     // Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z act on the area's own text.
+    bool event(QEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
+};
+
+// A one-line text field whose Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z act on its own
+// text, as in MemoEdit.
+class TextField : public QLineEdit {
+    Q_OBJECT
+  public:
+    using QLineEdit::QLineEdit;
+
+  protected:
     bool event(QEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
 };

@@ -469,12 +469,12 @@ void Scenario::Execute(const qvs::Step &step) {
             Fail(left);
         CloseProgram();
     } else if (verb.is("screenshot")) {
-        NeedWords(step, 2, 3, "screenshot [Form2] FILE");
+        NeedWords(step, 2, 3, "screenshot [Form2|Form3] FILE");
         QWidget *target = &Form1();
         if (w.size() == 3) {
-            if (!w[1].is("Form2"))
-                Fail(QStringLiteral("only Form2 can be named before the file"));
-            target = Control(QStringLiteral("Form2"));
+            if (!IsDialogName(w[1].text()) || w[1].text().contains(QLatin1Char('.')))
+                Fail(QStringLiteral("only a dialog (Form2, Form3) can be named before the file"));
+            target = Dialog(w[1].text());
         }
         const QString file = QDir(startFolder_).absoluteFilePath(w.last().text());
         QDir().mkpath(QFileInfo(file).absolutePath());
@@ -535,7 +535,9 @@ void Scenario::Execute(const qvs::Step &step) {
         } else if (auto *edit = qobject_cast<QLineEdit *>(c)) {
             ActivateWindow(edit);
             edit->setFocus(Qt::MouseFocusReason);
-            edit->setText(w[2].text());
+            // Typed over everything: one edit that the field's own Ctrl+Z takes back.
+            edit->selectAll();
+            edit->insert(w[2].text());
         } else {
             Fail(QStringLiteral("%1 takes no typed text").arg(w[1].text()));
         }
