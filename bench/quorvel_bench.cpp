@@ -434,7 +434,7 @@ void FindNext(benchmark::State &state, int n, const char *text) {
     double cpu = 0;
     int runs = 0;
     for (auto _ : state) {
-        SelectMiddle(e);
+        SelectMiddle(e.f());
         Settle();
         e.platform->events.clear();
         const Clock::time_point t0 = Clock::now();
@@ -639,12 +639,13 @@ void Startup(benchmark::State &state, int n) {
 void FindFirst(benchmark::State &state, int n) {
     Env &e = EnvFor(n);
     for (auto _ : state) {
-        const QStringList got = RunChild("--child-find", e.dir.path(), nullptr).split(u'\n');
-        if (got.size() != 2 || !got[1].startsWith(QStringLiteral("find "))) {
-            state.SkipWithError(("child said: " + got.join(u'|').toStdString()).c_str());
+        const ChildRun r = RunChild({QStringLiteral("--child-find"), e.dir.path()});
+        const auto ms = Said(r, QStringLiteral("find"));
+        if (r.lines.size() != 2 || !ms) {
+            state.SkipWithError(("child said: " + r.lines.join(u'|').toStdString()).c_str());
             break;
         }
-        state.SetIterationTime(got[1].mid(5).toDouble() / 1e3);
+        state.SetIterationTime(*ms / 1e3);
     }
 }
 
