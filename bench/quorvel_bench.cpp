@@ -77,6 +77,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -509,11 +510,41 @@ struct ChildRun {
     QStringList lines;    // what it printed
 };
 
-// Runs this program in a child mode.
+// The processor every new process runs on: the last one this program may
+// use, or QV_BENCH_CPU. On a virtual machine one processor can start the same
+// process tens of milliseconds slower than another; a base and a measured
+// process on different ones would differ by that alone.
+int ChildCpu() {
+    static const int cpu = [] {
+        bool given = false;
+        const int env = qEnvironmentVariableIntValue("QV_BENCH_CPU", &given);
+        if (given)
+            return env;
+        cpu_set_t set;
+        CPU_ZERO(&set);
+        if (sched_getaffinity(0, sizeof set, &set) != 0)
+            return -1;
+        for (int i = CPU_SETSIZE - 1; i >= 0; --i)
+            if (CPU_ISSET(i, &set))
+                return i;
+        return -1;
+    }();
+    return cpu;
+}
+
+// Runs this program in a child mode, on the processor ChildCpu() names.
 ChildRun RunChild(const QStringList &args) {
     ChildRun r;
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.setChildProcessModifier([cpu = ChildCpu()] {
+        if (cpu < 0)
+            return;
+        cpu_set_t set;
+        CPU_ZERO(&set);
+        CPU_SET(cpu, &set);
+        sched_setaffinity(0, sizeof set, &set);
+    });
     const Clock::time_point t0 = Clock::now();
     child.start(QCoreApplication::applicationFilePath(), args);
     QByteArray out;
@@ -907,10 +938,16 @@ std::string Thousands(long long v) {
 }
 
 int PrintTable(const Collector &c, const std::vector<int> &sizes, int reps, int freshReps) {
+    // A measurement left out (by --benchmark_filter) gives no row and no
+    // verdict; one that ran and failed gives the row "failed".
+    static const Result notRun;
     const auto get = [&c](const std::string &name, int n) -> const Result * {
         const auto it = c.results.find(Key(name.c_str(), n));
-        return it == c.results.end() || !it->second.error.empty() ? nullptr : &it->second;
+        if (it == c.results.end())
+            return &notRun;
+        return it->second.error.empty() ? &it->second : nullptr;
     };
+    const auto ran = [](const Result *r) { return r && r != &notRun; };
     int missed = 0;
     const auto verdict = [&missed](bool applies, bool ok) {
         if (!applies)
@@ -938,6 +975,9 @@ int PrintTable(const Collector &c, const std::vector<int> &sizes, int reps, int 
         };
         const auto row = [&](const char *label, const Result *r, const Result *base,
                              const char *target, bool applies, double limit) {
+            if (r == &notRun)
+                return;
+            applies = applies && base != &notRun;
             if (!r)
                 return failed(label, applies);
             char ratio[32] = "";
@@ -962,7 +1002,7 @@ int PrintTable(const Collector &c, const std::vector<int> &sizes, int reps, int 
         }
         row("trash page show (file replaced)", get("TrashShow", n), floor, "", false, 0);
         row("print whole memos (recording)", get("PrintMemos", n), floor, "", false, 0);
-        if (const Result *s = get("ScrollRepaint", n)) {
+        if (const Result *s = get("ScrollRepaint", n); ran(s)) {
             const double worst = s->counter("max_ms");
             char label[64];
             std::snprintf(label, sizeof label, "scroll repaint (p99 %.2f, max %.2f)",
@@ -972,6 +1012,8 @@ int PrintTable(const Collector &c, const std::vector<int> &sizes, int reps, int 
         }
         const auto absolute = [&](const char *label, const char *name, bool applies, double limit) {
             const Result *r = get(name, n);
+            if (r == &notRun)
+                return;
             if (!r)
                 return failed(label, applies);
             char target[32] = "";
@@ -990,7 +1032,7 @@ int PrintTable(const Collector &c, const std::vector<int> &sizes, int reps, int 
         absolute("find, no match, Latin", "FindAbsentLatin", n >= 1000000, 100.0);
         absolute("find, a quarter match", "FindCommon", false, 0);
         absolute("find, first of a run (tables)", "FindFirst", false, 0);
-        if (const Result *s = get("Startup", n))
+        if (const Result *s = get("Startup", n); ran(s))
             std::printf("%-9s  %-34s %10.2f %8s  %-22s %s\n", memos.c_str(),
                         "start-up to the shown window", s->ms, "", n == 100000 ? "< 500 ms" : "",
                         verdict(n == 100000, s->ms < 500.0));
@@ -1008,6 +1050,9 @@ int PrintTable(const Collector &c, const std::vector<int> &sizes, int reps, int 
         const bool big = n >= 100000;
         const auto row = [&](const char *label, const Result *r, const Result *base,
                              const char *target, bool applies, double limit) {
+            if (r == &notRun)
+                return;
+            applies = applies && base != &notRun;
             if (!r) {
                 std::printf("%-9s  %-34s %10s\n", memos.c_str(), label, "failed");
                 if (applies)
@@ -1052,7 +1097,7 @@ int PrintTable(const Collector &c, const std::vector<int> &sizes, int reps, int 
                 "file KB", "ratio", "target");
     for (int n : sizes) {
         const Result *m = get("PeakMemory", n);
-        if (!m || !empty)
+        if (!ran(m) || !ran(empty))
             continue;
         const double above = m->counter("rss_kb") - empty->counter("rss_kb");
         const double file = m->counter("file_kb");
@@ -1061,10 +1106,10 @@ int PrintTable(const Collector &c, const std::vector<int> &sizes, int reps, int 
                     "start, load, exit (above empty)", m->counter("rss_kb"), file, ratio,
                     n >= 1000000 ? "<= 1.37 x file" : "", verdict(n >= 1000000, ratio <= 1.37));
     }
-    if (empty)
+    if (ran(empty))
         std::printf("%-9s  %-34s %10.0f\n", "0", "empty list", empty->counter("rss_kb"));
     if (const Result *h = get("HistoryMemory", sizes.back());
-        h && h->counters.count("rss_kb_kept")) {
+        ran(h) && h->counters.count("rss_kb_kept")) {
         const double kept = h->counter("rss_kb_kept"), dropped = h->counter("rss_kb_dropped");
         std::printf("%-9s  %-34s %10.0f\n%-9s  %-34s %10.0f\n%-9s  %-34s %10.0f\n",
                     Thousands(sizes.back()).c_str(), "100 changes, history dropped", dropped,

@@ -9,6 +9,8 @@
 #   QV_BENCH_REPS=3 tools/bench.sh          runs per measurement (default 5)
 #   QV_BENCH_FRESH_REPS=9 tools/bench.sh    runs per measurement in new processes
 #                                           (default three times the above)
+#   QV_BENCH_CPU=0 tools/bench.sh           the processor new processes run on
+#                                           (default the last one; -1: any)
 #   tools/bench.sh --benchmark_filter=MoveUp  any Google Benchmark flag
 #
 # The lists are generated with a fixed seed in a temporary folder and removed
