@@ -361,6 +361,10 @@ FileStamp StampOf(const QString &path) {
     return StampFromStat(st);
 }
 
+bool StillIs(const QString &path, const FileStamp &stamp) {
+    return stamp.exists && StampOf(path) == stamp;
+}
+
 bool FileExists(const QString &path) {
     struct stat st;
     return SysStat(SystemName(path).constData(), &st) && !S_ISDIR(st.st_mode);

@@ -32,6 +32,10 @@ struct FileStamp {
     bool operator==(const FileStamp &) const = default;
 };
 FileStamp StampOf(const QString &path);
+// True when the file is there with this very stamp: still the file it was
+// when the stamp was taken, as far as its identity, size and modification
+// time tell.
+bool StillIs(const QString &path, const FileStamp &stamp);
 
 // The text of a file error for an errno value: "ファイルが見つかりません",
 // "ファイルへのアクセスが拒否されました", ..., or "I/O エラー (%d)".

@@ -118,8 +118,7 @@ NewMemoResult SaveNewMemo(TForm1 &f, const QByteArray *bytesShown, Splice *appen
     // append is this program's own, and a later rewrite of the loaded
     // records keeps the memo. The loaded list also tells how the file ends,
     // which need not be read then.
-    const bool loaded = f.ListFileLoaded.exists && !f.ListFileRewritten &&
-                        StampOf(f.ListFileName) == f.ListFileLoaded;
+    const bool loaded = !f.ListFileRewritten && StillIs(f.ListFileName, f.ListFileLoaded);
     std::optional<TextEnd> end;
     if (loaded)
         end = LoadedTextEnd(f.ListBox2, f.ListFileTail, f.ListFileLoaded);

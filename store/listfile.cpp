@@ -21,7 +21,7 @@ void TForm1::LoadList() {
     // The file is still what this program last read or wrote when it has the
     // same identity, size and modification time; a change by another program
     // gives it another stamp, and the file is read again.
-    const bool same = held.exists && StampOf(ListFileName) == held;
+    const bool same = StillIs(ListFileName, held);
     if (!same || rewritten)
         ListBox2.clear();
     if (!same) {

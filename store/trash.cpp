@@ -25,19 +25,25 @@ QString TrashFileName(const TForm1 &f) {
     return ChangeFileExt(f.ListFileName, QStringLiteral(".trh"));
 }
 
+// Keeps bytes, the records split from them (in the memory the held records
+// had) and the file's stamp they were read or written with.
+void Hold(TForm1::HeldFile &held, QByteArray bytes, const FileStamp &stamp) {
+    SplitLinesInto(bytes, held.records);
+    held.bytes = std::move(bytes);
+    held.stamp = stamp;
+}
+
 // The trash file's bytes and records: those held when the file is still as
 // this program last read or wrote it, else read now (and held from then on).
 // Throws as ReadWholeFile does.
 const TForm1::HeldFile &TrashContent(TForm1 &f, const QString &path) {
     TForm1::HeldFile &held = f.TrashHeld;
-    if (held.stamp.exists && StampOf(path) == held.stamp)
+    if (StillIs(path, held.stamp))
         return held;
     held = TForm1::HeldFile();
     FileStamp stamp;
     QByteArray bytes = ReadWholeFile(path, &stamp);
-    SplitLinesInto(bytes, held.records);
-    held.bytes = std::move(bytes);
-    held.stamp = stamp;
+    Hold(held, std::move(bytes), stamp);
     return held;
 }
 
@@ -46,13 +52,11 @@ const TForm1::HeldFile &TrashContent(TForm1 &f, const QString &path) {
 // write. Otherwise nothing is held, and the file is read when next needed.
 void HoldWrittenTrash(TForm1 &f, const QString &path, QByteArray bytes, const FileStamp &written) {
     TForm1::HeldFile &held = f.TrashHeld;
-    if (!written.exists || StampOf(path) != written) {
+    if (!StillIs(path, written)) {
         held = TForm1::HeldFile();
         return;
     }
-    SplitLinesInto(bytes, held.records);
-    held.bytes = std::move(bytes);
-    held.stamp = written;
+    Hold(held, std::move(bytes), written);
 }
 
 // Appends the selected memo's record to the trash file. True only when the
@@ -72,7 +76,7 @@ bool AppendToTrash(TForm1 &f, Splice *appended = nullptr, FileStamp *written = n
         // content held is still the file's.
         std::optional<TextEnd> end;
         const TForm1::HeldFile &held = f.TrashHeld;
-        if (held.stamp.exists && StampOf(path) == held.stamp)
+        if (StillIs(path, held.stamp))
             end = LoadedTextEnd(held.records, HiddenTail(held.bytes), held.stamp);
         // The content held is not the file's any more after the append.
         f.TrashHeld = TForm1::HeldFile();
