@@ -152,7 +152,7 @@ TEST_F(InstalledProgramTest, AFolderThatCannotBeMadeIsReportedAndNothingIsLost) 
 
     // Once the data folder can be made, the same memo is saved.
     SetHomes(Path("home/.config"), Path("home/.local/share"));
-    f.ListFileName = Places().defaultListFile;
+    f.SetListFileName(Places().defaultListFile);
     f.Button1->click();
     EXPECT_EQ(Read("home/.local/share/quorvel/quorvel.lst"), QByteArray("kept memo\r\n"));
 }
