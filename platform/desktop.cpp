@@ -66,7 +66,9 @@ class CentredMessageBox : public QMessageBox {
 // (as editors, sync tools and this program do) is noticed on the folder, and
 // the new file is watched from then on. The folder also changes for every
 // other file in it: that counts only when one of the watched files is not
-// what it was.
+// what it was. A folder that is not there yet (a first start in the user's
+// folders) is waited for on the nearest one above it that is, then on each
+// folder made on the way, until the file itself can be watched.
 class DesktopFileWatch final : public FileWatch {
   public:
     explicit DesktopFileWatch(std::function<void()> changed) : changed_(std::move(changed)) {
@@ -75,25 +77,40 @@ class DesktopFileWatch final : public FileWatch {
     }
 
     void SetFiles(const QStringList &paths) override {
-        const QStringList old = watcher_.files() + watcher_.directories();
-        if (!old.isEmpty())
-            watcher_.removePaths(old);
         seen_.clear();
-        QStringList folders;
-        for (const QString &path : paths) {
-            const FileStamp now = StampOf(path);
-            seen_.insert(path, now);
-            if (now.exists)
-                watcher_.addPath(path);
-            const QString folder = QFileInfo(path).absolutePath();
-            if (!folders.contains(folder) && QFileInfo(folder).isDir())
-                folders << folder;
-        }
-        if (!folders.isEmpty())
-            watcher_.addPaths(folders);
+        for (const QString &path : paths)
+            seen_.insert(path, StampOf(path));
+        Arm();
     }
 
   private:
+    // Watches what there is to watch now: each file that is there, and the
+    // nearest folder that is there on the way to it.
+    void Arm() {
+        QStringList wanted;
+        for (auto it = seen_.cbegin(); it != seen_.cend(); ++it) {
+            if (it.value().exists)
+                wanted << it.key();
+            QString folder = QFileInfo(it.key()).absolutePath();
+            while (!QFileInfo(folder).isDir() && QFileInfo(folder).path() != folder)
+                folder = QFileInfo(folder).path();
+            wanted << folder;
+        }
+        wanted.removeDuplicates();
+        const QStringList old = watcher_.files() + watcher_.directories();
+        QStringList gone, added;
+        for (const QString &p : old)
+            if (!wanted.contains(p))
+                gone << p;
+        for (const QString &p : std::as_const(wanted))
+            if (!old.contains(p))
+                added << p;
+        if (!gone.isEmpty())
+            watcher_.removePaths(gone);
+        if (!added.isEmpty())
+            watcher_.addPaths(added);
+    }
+
     void Look(bool fileNotice) {
         bool changed = fileNotice;
         for (auto it = seen_.begin(); it != seen_.end(); ++it) {
@@ -102,15 +119,14 @@ class DesktopFileWatch final : public FileWatch {
                 continue;
             changed = true;
             // Another file under the name (or none): the watch moves to it.
-            if (now.exists != it.value().exists || now.device != it.value().device ||
-                now.inode != it.value().inode) {
-                if (watcher_.files().contains(it.key()))
-                    watcher_.removePath(it.key());
-                if (now.exists)
-                    watcher_.addPath(it.key());
-            }
+            if ((now.exists != it.value().exists || now.device != it.value().device ||
+                 now.inode != it.value().inode) &&
+                watcher_.files().contains(it.key()))
+                watcher_.removePath(it.key());
             it.value() = now;
         }
+        // A folder made on the way to a file is watched from now on.
+        Arm();
         if (changed)
             changed_();
     }

@@ -38,3 +38,11 @@ if(NOT QV_SANITIZE)
   add_test(NAME install.package
     COMMAND ${CMAKE_SOURCE_DIR}/tools/check-install.sh ${CMAKE_BINARY_DIR} ${QV_DOC_FROM_BIN})
 endif()
+
+# A process that changes a list through the program's own write path, for
+# the test of several at once.
+add_executable(quorvel-listwriter ${CMAKE_SOURCE_DIR}/tests/tools/listwriter.cpp)
+target_link_libraries(quorvel-listwriter PRIVATE quorvel_core)
+add_dependencies(quorvel_tests quorvel-listwriter)
+target_compile_definitions(quorvel_tests PRIVATE
+  QV_LISTWRITER="$<TARGET_FILE:quorvel-listwriter>")

@@ -54,6 +54,33 @@ TEST(DesktopFileWatch, WritesReplacementsRemovalsAndNewFilesButNotOtherFiles) {
         1000));
 }
 
+TEST(DesktopFileWatch, AFileWhoseFolderIsMadeLaterIsNoticedWhenWritten) {
+    // A first start in the user's folders: neither the folder nor the file
+    // is there yet.
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("share/quorvel"));
+    const QString list = folder + QStringLiteral("/quorvel.lst");
+    SetPlatform(nullptr);
+    int notices = 0;
+    std::unique_ptr<FileWatch> watch = platform().WatchFiles([&] { ++notices; });
+    watch->SetFiles({list});
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QTest::qWait(300);
+    const int before = notices;
+    QFile f(list);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("A\r\n");
+    f.close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return notices > before; }, 5000));
+    // And a later write to the file itself.
+    QTest::qWait(300);
+    const int after = notices;
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    f.write("B\r\n");
+    f.close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return notices > after; }, 5000));
+}
+
 // A colour dialog open while another program rewrites the list file.
 class ChangeDuringDialog : public TestPlatform {
   public:

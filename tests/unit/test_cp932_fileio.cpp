@@ -4,10 +4,12 @@
 #include "platform/fileio.h"
 #include "platform/pagesurface.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -350,3 +352,72 @@ TEST(RecordingSurface, LogsOperationsWithPages) {
     EXPECT_EQ(ops[4].text, B("\x82\xA0"));
     EXPECT_EQ(ops[5].kind, QStringLiteral("end"));
 }
+
+namespace {
+
+TEST_F(FileTest, StampsAreProofOnlyFromALaterTickOfTheFileClock) {
+    // Whole seconds (a FAT or an old ext4 file system) make a two-second tick.
+    FileStamp s;
+    s.exists = true;
+    s.mtimeNs = s.ctimeNs = 10'000'000'000;
+    s.seenNs = 11'900'000'000;
+    EXPECT_FALSE(s.Proven());
+    s.seenNs = 12'000'000'000;
+    EXPECT_TRUE(s.Proven());
+    // Fine times: any later moment of the coarse clock.
+    s.mtimeNs = s.ctimeNs = 10'000'000'123;
+    s.seenNs = 10'000'000'123;
+    EXPECT_FALSE(s.Proven());
+    s.seenNs = 10'004'000'000;
+    EXPECT_TRUE(s.Proven());
+    s.ctimeNs = 10'004'000'001; // changed after it was seen
+    EXPECT_FALSE(s.Proven());
+
+    // A file written now is no proof of its content; one last changed long
+    // before it is looked at is.
+    FileStamp written;
+    ASSERT_TRUE(WriteFileAtomic(Path("list.lst"), "A\r\n", &written));
+    EXPECT_FALSE(written.Proven());
+    EXPECT_EQ(written, StampOf(Path("list.lst")));
+    QFile f(Path("list.lst"));
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(
+        f.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
+    f.close();
+    QTest::qWait(20); // the change time the line above gave lies a tick back
+    EXPECT_TRUE(StampOf(Path("list.lst")).Proven());
+}
+
+TEST_F(FileTest, ContentIsComparedWithoutACopy) {
+    Put("list.lst", "A\r\nB\r\n");
+    FileStamp seen;
+    EXPECT_TRUE(FileHolds(Path("list.lst"), "A\r\nB\r\n", &seen));
+    EXPECT_EQ(seen, StampOf(Path("list.lst")));
+    EXPECT_FALSE(FileHolds(Path("list.lst"), "A\r\nC\r\n"));
+    EXPECT_FALSE(FileHolds(Path("list.lst"), "A\r\n"));
+    EXPECT_FALSE(FileHolds(Path("missing.lst"), ""));
+}
+
+TEST_F(FileTest, AReplacementLeavesNoOtherFileWithOrWithoutUnnamedFiles) {
+    for (const bool unnamed : {true, false}) {
+        FileFaults::UseUnnamedFiles(unnamed);
+        Put("list.lst", "old");
+        {
+            FolderLock lock(Path("list.lst"));
+            EXPECT_TRUE(FolderLock::Held(Path("list.lst")));
+            // A replacement that a killed writer named and never renamed.
+            Put(".list.lst.quorvel-new", "leftover");
+            EXPECT_TRUE(WriteFileAtomic(Path("list.lst"), "new"));
+        }
+        EXPECT_FALSE(FolderLock::Held(Path("list.lst")));
+        EXPECT_TRUE(WriteFileAtomic(Path("list.lst"), "newer"));
+        EXPECT_EQ(Get("list.lst"), B("newer"));
+        if (unnamed) {
+            EXPECT_EQ(Entries(), QStringList{QStringLiteral("list.lst")});
+        }
+        QFile::remove(Path(".list.lst.quorvel-new"));
+    }
+    FileFaults::UseUnnamedFiles(true);
+}
+
+} // namespace

@@ -10,8 +10,13 @@
 #include <QCheckBox>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
+#include <QProcess>
+#include <QPushButton>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 using namespace testing_support;
 
@@ -105,6 +110,57 @@ TEST_F(StoreCommandsTest, FilesChangedByAnotherProgramAreReadAgain) {
     EXPECT_EQ(f.ListBox3->titleModel()->count(), 0);
     EXPECT_EQ(f.StatusText(), U("0件のメモがゴミ箱に入っています。"));
     EXPECT_TRUE(platform_->events.isEmpty()) << platform_->events.join(u'|').toStdString();
+}
+
+// Another program rewrites the list in place between two commands, with the
+// same size, and puts the old modification time back, as a write within one
+// tick of a coarse clock looks: the next command does not write the old
+// memos over it.
+TEST_F(StoreCommandsTest, AFastSameSizeChangeIsNeverWrittenOver) {
+    Write("quorvel.lst", "A\r\nB\r\nC\r\n");
+    TForm1 &f = Start();
+    f.ListBox1->setItemIndex(1);
+    f.Button2Click();
+    ASSERT_EQ(Read("quorvel.lst"), QByteArray("B\r\nA\r\nC\r\n"));
+    struct stat before;
+    ASSERT_EQ(::stat(QFile::encodeName(Path("quorvel.lst")).constData(), &before), 0);
+    {
+        QFile other(Path("quorvel.lst"));
+        ASSERT_TRUE(other.open(QIODevice::ReadWrite));
+        ASSERT_EQ(other.write("X\r\nY\r\nZ\r\n"), 9);
+    }
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(Path("quorvel.lst")).constData(), times, 0),
+              0);
+    f.ListBox1->setItemIndex(2);
+    f.Button2->click();
+    EXPECT_EQ(Read("quorvel.lst"), QByteArray("X\r\nY\r\nZ\r\n"));
+    EXPECT_EQ(platform_->events, Message("リストファイルが他のプログラムによって変更されました。"
+                                         "読み込み直しましたので、もう一度操作してください。"));
+    EXPECT_EQ(f.ListBox2, QList<QByteArray>({"X", "Y", "Z"}));
+}
+
+// Another Quorvel holds the lock of the list's folder longer than the window
+// waits: the command is refused with the program's message and writes
+// nothing.
+TEST_F(StoreCommandsTest, ACommandRefusesWhenAnotherQuorvelHoldsTheListTooLong) {
+    Write("quorvel.lst", "A\r\nB\r\n");
+    TForm1 &f = Start();
+    QProcess holder;
+    holder.start(QStringLiteral("flock"),
+                 {Path(""), QStringLiteral("-c"), QStringLiteral("echo held; sleep 8")});
+    ASSERT_TRUE(holder.waitForReadyRead(5000));
+    f.ListBox1->setItemIndex(1);
+    QElapsedTimer waited;
+    waited.start();
+    f.Button2->click();
+    EXPECT_GE(waited.elapsed(), 4500);
+    EXPECT_LT(waited.elapsed(), 7500);
+    EXPECT_EQ(Read("quorvel.lst"), QByteArray("A\r\nB\r\n"));
+    EXPECT_EQ(platform_->events, Message("リストファイルが他のQuorvelで使用中です。"
+                                         "しばらくしてからもう一度操作してください。"));
+    holder.kill();
+    holder.waitForFinished();
 }
 
 // A rewrite made in the loaded list's own memory that fails at any file call
