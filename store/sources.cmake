@@ -2,6 +2,8 @@ list(APPEND QV_CORE_SOURCES
   store/common.cpp
   store/history.cpp
   store/record.cpp
+  store/findfold.cpp
+  store/findscan.cpp
   store/find.cpp)
 list(APPEND QV_APP_SOURCES
   store/listfile.cpp
