@@ -96,9 +96,9 @@ void CharacterScan::Prepare() {
         const qsizetype at = k < count ? k : 0;
         const bool single = at < qsizetype(singles_.size());
         const Cp932Code c = single ? singles_[at] : pairs_[at - singles_.size()];
-        equalFirst_[k] = uchar(single ? c : c >> 8);
-        equalNext_[k] = uchar(single ? 0 : c & 0xFF);
-        equalAny_[k] = single ? 0xFF : 0;
+        equalFirst_[k].fill(uchar(single ? c : c >> 8));
+        equalNext_[k].fill(uchar(single ? 0 : c & 0xFF));
+        equalAny_[k].fill(single ? 0xFF : 0);
     }
 }
 
@@ -141,15 +141,20 @@ class ScanKernels {
         return s.codes_[p[last]] && hit(last);
     }
 
+    // Sixteen bytes of a table, to look up or compare with.
+    static __m128i Table(const std::array<uchar, 16> &t) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i *>(t.data()));
+    }
+
     // Each byte and the one after it compared with those of the first K
     // characters (kEqualMax at most; unused places repeat the first one).
     template <int K, class Hit>
     static bool ScanEqual(const CharacterScan &s, const uchar *p, qsizetype n, Hit &hit) {
         __m128i first[K], next[K], any[K];
         for (int j = 0; j < K; ++j) {
-            first[j] = _mm_set1_epi8(char(s.equalFirst_[j]));
-            next[j] = _mm_set1_epi8(char(s.equalNext_[j]));
-            any[j] = _mm_set1_epi8(char(s.equalAny_[j]));
+            first[j] = Table(s.equalFirst_[j]);
+            next[j] = Table(s.equalNext_[j]);
+            any[j] = Table(s.equalAny_[j]);
         }
         return ScanPlaces<16>(s, p, n, hit, [&](const uchar *at) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
@@ -168,9 +173,9 @@ class ScanKernels {
     ScanEqualWide(const CharacterScan &s, const uchar *p, qsizetype n, Hit &hit) {
         __m256i first[K], next[K], any[K];
         for (int j = 0; j < K; ++j) {
-            first[j] = _mm256_set1_epi8(char(s.equalFirst_[j]));
-            next[j] = _mm256_set1_epi8(char(s.equalNext_[j]));
-            any[j] = _mm256_set1_epi8(char(s.equalAny_[j]));
+            first[j] = _mm256_broadcastsi128_si256(Table(s.equalFirst_[j]));
+            next[j] = _mm256_broadcastsi128_si256(Table(s.equalNext_[j]));
+            any[j] = _mm256_broadcastsi128_si256(Table(s.equalAny_[j]));
         }
         return ScanPlaces<32>(
             s, p, n, hit, [&](const uchar *at) __attribute__((target("avx2"))) {
@@ -184,10 +189,6 @@ class ScanKernels {
                                          _mm256_or_si256(_mm256_cmpeq_epi8(w, next[j]), any[j])));
                 return quint32(_mm256_movemask_epi8(m));
             });
-    }
-
-    static __m128i Table(const std::array<uchar, 16> &t) {
-        return _mm_loadu_si128(reinterpret_cast<const __m128i *>(t.data()));
     }
 
     // Each byte and the one after it looked up by their nibbles: a place where

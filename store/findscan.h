@@ -71,9 +71,11 @@ class CharacterScan {
     // start at a byte when the entries of that byte's two nibbles, and of the
     // next byte's, all hold the group's bit.
     std::array<uchar, 16> firstLow_{}, firstHigh_{}, nextLow_{}, nextHigh_{};
-    // The first few characters as they are: first and next byte, and whether
-    // any next byte does (a single-byte character); places beyond their
-    // number repeat the first.
+    // The first few characters as they are, each byte sixteen times over to
+    // compare sixteen places at once: first and next byte, and whether any
+    // next byte does (a single-byte character); places beyond their number
+    // repeat the first.
     static constexpr int kEqualMax = 4;
-    std::array<uchar, kEqualMax> equalFirst_{}, equalNext_{}, equalAny_{};
+    using Repeated = std::array<uchar, 16>;
+    alignas(16) std::array<Repeated, kEqualMax> equalFirst_{}, equalNext_{}, equalAny_{};
 };
