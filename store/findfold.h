@@ -36,6 +36,7 @@ bool TextContains(const QString &memoText, const QString &searchText, FindOption
 // CR LF, without the colour suffix.
 QString MemoTextOf(const QByteArray &record);
 
+// A text's UTF-16 units, as the tables hold them.
 inline std::u16string_view UnitsOf(const QString &s) {
     return {reinterpret_cast<const char16_t *>(s.utf16()), size_t(s.size())};
 }
