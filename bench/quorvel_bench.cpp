@@ -95,7 +95,7 @@ double Seconds(Clock::time_point from) {
 class ForwardingSurface : public PageSurface {
   public:
     explicit ForwardingSurface(PageSurface &to) : to_(to) {}
-    void BeginDoc() override { to_.BeginDoc(); }
+    void BeginDoc(int gridHeight) override { to_.BeginDoc(gridHeight); }
     void SetFontSize(int points) override { to_.SetFontSize(points); }
     int FontHeight() const override { return to_.FontHeight(); }
     int FontSize() const override { return to_.FontSize(); }

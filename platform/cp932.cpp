@@ -1,5 +1,7 @@
 #include "platform/cp932.h"
 
+#include <QStringList>
+
 #include <cerrno>
 #include <iconv.h>
 
@@ -141,4 +143,40 @@ std::optional<QByteArray> EncodeCp932(const QString &text, QString *firstBad) {
     iconv(cd, nullptr, nullptr, &outp, &outLeft);
     out.truncate(outp - out.data());
     return out;
+}
+
+const Cp932Table &Cp932Table::Get() {
+    static const Cp932Table table;
+    return table;
+}
+
+Cp932Table::Cp932Table() : unit_(65536, u'\0') {
+    for (int b = 0; b < 256; ++b) {
+        const QString s = DecodeCp932(QByteArray(1, char(b)));
+        unit_[b] = s.size() == 1 ? s[0].unicode() : char16_t(QChar::ReplacementCharacter);
+        codes_.push_back(Cp932Code(b));
+    }
+    // Each lead byte with every trail byte, one pair a line, decoded in one
+    // go: a pair that is a character gives a line of one character; one that
+    // is not gives U+FFFD and the trail byte's own character.
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+        if (!IsCp932LeadByte(uchar(lead)))
+            continue;
+        QByteArray lines;
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+            lines += char(lead);
+            lines += char(trail);
+            lines += '\n';
+        }
+        const QStringList decoded = DecodeCp932(lines).split(QLatin1Char('\n'));
+        for (int trail = 0x40; trail <= 0xFC && trail - 0x40 < decoded.size(); ++trail) {
+            const QString &line = decoded[trail - 0x40];
+            if (line.size() == 1 && line[0] != QChar::ReplacementCharacter) {
+                const Cp932Code c = Cp932Code(lead << 8 | trail);
+                unit_[c] = line[0].unicode();
+                pair_.set(c);
+                codes_.push_back(c);
+            }
+        }
+    }
 }

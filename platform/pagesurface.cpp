@@ -31,7 +31,8 @@ int FontSizeFor(int height, int dpi) {
     return MulDiv(std::abs(qint64(height)), 72, dpi);
 }
 
-void RecordingSurface::BeginDoc() {
+void RecordingSurface::BeginDoc(int gridHeight) {
+    gridHeight_ = gridHeight;
     page_ = 0;
     Op op;
     op.kind = QStringLiteral("begin");

@@ -7,18 +7,15 @@
 #include <QString>
 #include <QStringList>
 
-// The height of a page's grid of line slots in device units, the same on
-// every printer whatever its resolution: a printer surface picks a resolution
-// at which this much fits its printable area.
-constexpr int PageGridUnits = 4000;
-
 class PageSurface {
   public:
     virtual ~PageSurface() = default;
     // Names the document (a PDF's title, a print job's name). Before BeginDoc.
     virtual void SetDocName(const QString &name) { (void)name; }
-    // Opens the document and its first page.
-    virtual void BeginDoc() = 0;
+    // Opens the document and its first page for a layout whose lines lie
+    // within gridHeight device units from the top: a surface that picks its
+    // own resolution picks one at which that height fits its printable area.
+    virtual void BeginDoc(int gridHeight) = 0;
     // Sets the font size in points: the height becomes
     // -(size * vertical dpi / 72) rounded half away from zero.
     virtual void SetFontSize(int points) = 0;
@@ -48,7 +45,7 @@ class RecordingSurface : public PageSurface {
     explicit RecordingSurface(int dpi) : dpi_(dpi) {}
     // The name is kept aside, not logged: the log is what went on the page.
     void SetDocName(const QString &name) override { docName_ = name; }
-    void BeginDoc() override;
+    void BeginDoc(int gridHeight) override;
     void SetFontSize(int points) override;
     int FontHeight() const override { return height_; }
     int FontSize() const override { return FontSizeFor(height_, dpi_); }
@@ -68,9 +65,12 @@ class RecordingSurface : public PageSurface {
     const QList<Op> &ops() const { return ops_; }
     int dpi() const { return dpi_; }
     const QString &docName() const { return docName_; }
+    // What the last BeginDoc was given.
+    int gridHeight() const { return gridHeight_; }
 
   private:
     int dpi_;
+    int gridHeight_ = 0;
     int height_ = 0;
     int page_ = 0;
     QString docName_;

@@ -9,13 +9,15 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrintDialog>
-#include <QPrintEngine>
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QWidget>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <future>
+#include <thread>
 
 #include <cups/cups.h>
 
@@ -24,11 +26,6 @@ namespace {
 // No printer prints finer; a page too small for the grid even at this
 // resolution has its lines shrunk to fit instead.
 constexpr int MaxResolution = 9600;
-
-// The print options that the print dialog's printer properties set, as
-// name, value, name, value...: the property of the CUPS print engine under
-// this key. Other engines have none.
-constexpr auto CupsOptionsKey = QPrintEngine::PrintEnginePropertyKey(0xfe00);
 
 // A gothic face that shows Japanese, asked for by its Windows names first.
 QFont PrintFont(int pixels) {
@@ -49,8 +46,79 @@ std::optional<int> SaneResolution(std::optional<int> dpi) {
     return std::nullopt;
 }
 
-// The default resolution of a print queue ("name" or "name/instance"): the
-// user's own default for it, else the printer's.
+// The answer of a query asked on a thread of its own, waited for at most
+// ResolutionQueryLimit; nullopt without one. The thread is let go, not
+// joined: one that the print system holds ends with the program at the
+// latest. While it is held, no further query is asked, so that stuck
+// threads never pile up.
+std::optional<int> AskWithinLimit(ResolutionQuery query) {
+    static std::atomic<bool> asking{false};
+    if (!query || asking.exchange(true))
+        return std::nullopt;
+    std::packaged_task<std::optional<int>()> task([query = std::move(query)] {
+        std::optional<int> dpi;
+        try {
+            dpi = query();
+        } catch (...) {
+        }
+        asking = false;
+        return dpi;
+    });
+    std::future<std::optional<int>> answer = task.get_future();
+    try {
+        std::thread(std::move(task)).detach();
+    } catch (const std::system_error &) {
+        asking = false;
+        return std::nullopt;
+    }
+    if (answer.wait_for(ResolutionQueryLimit) != std::future_status::ready)
+        return std::nullopt;
+    return answer.get();
+}
+
+// The lowest resolution from `from` on at which a grid of gridHeight device
+// units fits the printable height; MaxResolution when none does.
+int LowestFitting(const QPageLayout &page, int gridHeight, int from) {
+    const auto fits = [&](int dpi) { return page.paintRectPixels(dpi).height() >= gridHeight; };
+    const qreal points = page.paintRect(QPageLayout::Point).height();
+    if (fits(from) || !(points > 0))
+        return from;
+    // The grid is gridHeight / dpi inches tall: start below the exact bound
+    // and let the page's own rounding have the last word.
+    int dpi =
+        int(std::clamp<qreal>(std::floor(gridHeight * 72.0 / points) - 1, from, MaxResolution));
+    while (dpi < MaxResolution && !fits(dpi))
+        ++dpi;
+    while (dpi > from && fits(dpi - 1))
+        --dpi;
+    return dpi;
+}
+
+} // namespace
+
+int LayoutResolution(const QPageLayout &page, std::optional<int> own, int gridHeight) {
+    return LowestFitting(page, gridHeight, SaneResolution(own).value_or(FallbackResolution));
+}
+
+int FillingResolution(const QPageLayout &page, int gridHeight) {
+    return LowestFitting(page, gridHeight, 1);
+}
+
+std::optional<int> ParseResolution(QStringView setting) {
+    // Made anew each time: a query thread may be parsing as the program ends.
+    const QRegularExpression form(QStringLiteral("^([0-9]{1,6})(?:x([0-9]{1,6}))?(dpi|dpcm)$"),
+                                  QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = form.match(setting.toString());
+    if (!m.hasMatch())
+        return std::nullopt;
+    const int down = (m.hasCaptured(2) ? m.capturedView(2) : m.capturedView(1)).toInt();
+    const bool perCm = m.capturedView(3).compare(QLatin1String("dpcm"), Qt::CaseInsensitive) == 0;
+    const int dpi = perCm ? int(std::lround(down * 2.54)) : down;
+    if (dpi < 1)
+        return std::nullopt;
+    return dpi;
+}
+
 std::optional<int> QueueResolution(const QString &printerName) {
     const qsizetype slash = printerName.indexOf(QLatin1Char('/'));
     const QByteArray name = printerName.left(slash).toLocal8Bit();
@@ -85,58 +153,8 @@ std::optional<int> QueueResolution(const QString &printerName) {
     return SaneResolution(dpi);
 }
 
-} // namespace
-
-int LayoutResolution(const QPageLayout &page, std::optional<int> own) {
-    const int base = SaneResolution(own).value_or(FallbackResolution);
-    const auto fits = [&page](int dpi) {
-        return page.paintRectPixels(dpi).height() >= PageGridUnits;
-    };
-    if (fits(base))
-        return base;
-    const qreal points = page.paintRect(QPageLayout::Point).height();
-    if (!(points > 0))
-        return base;
-    // The grid is PageGridUnits / dpi inches tall; start from the exact
-    // bound and let the page's own rounding have the last word.
-    int dpi = int(std::clamp<qreal>(std::ceil(PageGridUnits * 72.0 / points), base, MaxResolution));
-    while (dpi < MaxResolution && !fits(dpi))
-        ++dpi;
-    return dpi;
-}
-
-std::optional<int> ParseResolution(QStringView setting) {
-    static const QRegularExpression form(
-        QStringLiteral("^([0-9]{1,6})(?:x([0-9]{1,6}))?(dpi|dpcm)$"),
-        QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch m = form.match(setting.toString());
-    if (!m.hasMatch())
-        return std::nullopt;
-    const int down = (m.hasCaptured(2) ? m.capturedView(2) : m.capturedView(1)).toInt();
-    const bool perCm = m.capturedView(3).compare(QLatin1String("dpcm"), Qt::CaseInsensitive) == 0;
-    const int dpi = perCm ? int(std::lround(down * 2.54)) : down;
-    if (dpi < 1)
-        return std::nullopt;
-    return dpi;
-}
-
-std::optional<int> PrinterResolution(QPrinter &printer) {
-    if (printer.outputFormat() != QPrinter::NativeFormat || printer.printerName().isEmpty())
-        return std::nullopt;
-    if (QPrintEngine *engine = printer.printEngine()) {
-        const QStringList options = engine->property(CupsOptionsKey).toStringList();
-        for (qsizetype i = 0; i + 1 < options.size(); i += 2) {
-            if (options[i] == QLatin1String("Resolution") ||
-                options[i] == QLatin1String("printer-resolution")) {
-                if (const std::optional<int> dpi = SaneResolution(ParseResolution(options[i + 1])))
-                    return dpi;
-            }
-        }
-    }
-    return QueueResolution(printer.printerName());
-}
-
-PrinterSurface::PrinterSurface(std::unique_ptr<QPrinter> printer) : printer_(std::move(printer)) {}
+PrinterSurface::PrinterSurface(std::unique_ptr<QPrinter> printer, ResolutionQuery query)
+    : printer_(std::move(printer)), query_(std::move(query)) {}
 
 PrinterSurface::~PrinterSurface() = default;
 
@@ -148,11 +166,13 @@ void PrinterSurface::SetDocName(const QString &name) {
     printer_->setDocName(name);
 }
 
-void PrinterSurface::BeginDoc() {
+void PrinterSurface::BeginDoc(int gridHeight) {
     if (!printer_->isValid())
         PrinterFailed();
     // From here on the font converts between points and this resolution.
-    printer_->setResolution(LayoutResolution(printer_->pageLayout(), PrinterResolution(*printer_)));
+    const QPageLayout page = printer_->pageLayout();
+    printer_->setResolution(query_ ? LayoutResolution(page, AskWithinLimit(query_), gridHeight)
+                                   : FillingResolution(page, gridHeight));
     pages_ = {QList<Text>()};
     open_ = true;
 }
@@ -197,11 +217,12 @@ void PrinterSurface::EndDoc() {
             bottom = std::max(bottom, t.y + metrics->height());
         }
     }
-    // The printable area in device units, unrounded.
+    // The printable area in device units, unrounded, less one unit: the
+    // face draws up to a quarter of a unit beyond what its metrics measure.
     const QSizeF area = printer_->pageLayout().paintRect(QPageLayout::Point).size() *
                         (printer_->resolution() / 72.0);
-    const qreal width = area.width();
-    const qreal height = area.height();
+    const qreal width = area.width() - 1;
+    const qreal height = area.height() - 1;
 
     QPainter painter;
     if (!painter.begin(printer_.get()))
@@ -244,5 +265,8 @@ std::unique_ptr<PageSurface> ChoosePrinterSurface(QWidget *parent) {
     dialog.setPrintRange(QAbstractPrintDialog::AllPages);
     if (dialog.exec() != QDialog::Accepted)
         return nullptr;
-    return std::make_unique<PrinterSurface>(std::move(printer));
+    ResolutionQuery query;
+    if (printer->outputFormat() == QPrinter::NativeFormat && !printer->printerName().isEmpty())
+        query = [name = printer->printerName()] { return QueueResolution(name); };
+    return std::make_unique<PrinterSurface>(std::move(printer), std::move(query));
 }

@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 #include <QStringView>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -13,8 +15,16 @@ class QPageLayout;
 class QPrinter;
 class QWidget;
 
+// Asks a printer for its vertical resolution: nullopt when it does not say.
+// It may take any time, or never answer; it runs on a thread of its own.
+using ResolutionQuery = std::function<std::optional<int>()>;
+
+// How long a print run waits for the answer to a ResolutionQuery.
+constexpr std::chrono::milliseconds ResolutionQueryLimit{1500};
+
 // Draws on a printer in its device units: the font height follows the
-// resolution the document is laid out at (LayoutResolution), text is drawn
+// resolution the document is laid out at (LayoutResolution for a printer,
+// FillingResolution for a file, which has none of its own), text is drawn
 // in a gothic face with its top-left corner at (x, y) from the top-left of
 // the printable area. A document whose widest or lowest line would reach
 // past the printable area is drawn narrower or shorter on that axis, as a
@@ -26,11 +36,16 @@ class QWidget;
 // thrown as an AppError.
 class PrinterSurface : public PageSurface {
   public:
-    explicit PrinterSurface(std::unique_ptr<QPrinter> printer);
+    // query asks the printer for its resolution when the document begins;
+    // none for a file.
+    explicit PrinterSurface(std::unique_ptr<QPrinter> printer, ResolutionQuery query = {});
     ~PrinterSurface() override;
 
     void SetDocName(const QString &name) override;
-    void BeginDoc() override;
+    // Asks for the printer's resolution and waits at most
+    // ResolutionQueryLimit for the answer, FallbackResolution without one.
+    // While an earlier run's question is still unanswered none is asked.
+    void BeginDoc(int gridHeight) override;
     void SetFontSize(int points) override;
     int FontHeight() const override { return height_; }
     int FontSize() const override;
@@ -51,6 +66,7 @@ class PrinterSurface : public PageSurface {
     int DpiY() const;
 
     std::unique_ptr<QPrinter> printer_;
+    ResolutionQuery query_;
     int height_ = 0;
     bool open_ = false;
     QList<QList<Text>> pages_;
@@ -61,20 +77,25 @@ class PrinterSurface : public PageSurface {
 constexpr int FallbackResolution = 600;
 
 // The resolution a document is laid out at on a page of this layout: the
-// printer's own, or FallbackResolution when it is not known; when the page
-// grid (PageGridUnits) would not fit the printable height at it, the lowest
-// resolution at which it does.
-int LayoutResolution(const QPageLayout &page, std::optional<int> own);
+// printer's own, or FallbackResolution when it is not known; when a grid of
+// gridHeight device units would not fit the printable height at it, the
+// lowest at which it does.
+int LayoutResolution(const QPageLayout &page, std::optional<int> own, int gridHeight);
+// The resolution at which a grid of gridHeight device units fills the
+// printable height: the lowest at which it fits.
+int FillingResolution(const QPageLayout &page, int gridHeight);
 
 // The vertical resolution that a printer's resolution setting names: "600dpi",
 // "300x600dpi" (across by down) or "236dpcm"; nullopt for any other text.
 std::optional<int> ParseResolution(QStringView setting);
 
-// The printer's own vertical resolution as its print system tells it: the
-// one chosen in the printer's properties in the print dialog, else the
-// queue's default. nullopt for a file printer, or when nothing says.
-std::optional<int> PrinterResolution(QPrinter &printer);
+// The default vertical resolution of a print queue ("name" or
+// "name/instance") as the print system tells it: the user's own default for
+// the queue, else the printer's. It waits on the print system.
+std::optional<int> QueueResolution(const QString &printerName);
 
 // Shows the print dialog (printer, its properties and the number of copies)
 // and returns a surface on the chosen printer, or null when it is cancelled.
+// A printer's resolution is the queue's default (QueueResolution); a file
+// has none.
 std::unique_ptr<PageSurface> ChoosePrinterSurface(QWidget *parent);

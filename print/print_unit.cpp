@@ -177,7 +177,7 @@ qint32 RoundTenthHalfEven(qint32 n) {
 TPrintObject::Outcome TPrintObject::PrintList(PageSurface &surface, const QString &settingsFile,
                                               const QList<QByteArray> &titles,
                                               const QList<QByteArray> &records) {
-    surface.BeginDoc();
+    surface.BeginDoc(PageGridUnits);
     try {
         PrintFontSize = Ini::ReadInteger(settingsFile, "Print", "PrintFontSize", 21);
         PrintKankaku = Ini::ReadInteger(settingsFile, "Print", "PrintKankaku", 15);

@@ -11,6 +11,11 @@
 
 class PageSurface;
 
+// The height of a page's grid of line slots in device units, the same on
+// every printer whatever its resolution: lines lie at most this far down, and
+// the surface picks a resolution at which this much fits its printable area.
+constexpr int PageGridUnits = 4000;
+
 // The bullet before every title and before the first printed line of a memo:
 // a black circle and one space.
 const QByteArray &FirstLinePrefix();

@@ -11,8 +11,6 @@ namespace Ini {
 
 namespace {
 
-constexpr qsizetype kMaxValueBytes = 2047;
-
 // One line of the file: its text runs from begin to end, its line end (CR,
 // LF or CR LF, or nothing on a last line) from end to next.
 struct Line {
@@ -68,8 +66,9 @@ bool SameName(const QByteArray &a, const QByteArray &b) {
 // What a line of the file is.
 struct Parsed {
     enum Kind { Other, Section, Entry } kind = Other;
-    QByteArray name; // the section or key name, trimmed
-    QByteArray value;
+    QByteArray name;             // the section or key name, trimmed
+    const char *value = nullptr; // the bytes after the "=", to the end of the line
+    const char *valueEnd = nullptr;
 };
 
 Parsed Parse(const QByteArray &data, const Line &line) {
@@ -93,7 +92,8 @@ Parsed Parse(const QByteArray &data, const Line &line) {
         return parsed;
     parsed.kind = Parsed::Entry;
     parsed.name = Trimmed(b, eq);
-    parsed.value = Trimmed(eq + 1, e);
+    parsed.value = eq + 1;
+    parsed.valueEnd = e;
     return parsed;
 }
 
@@ -153,34 +153,57 @@ void Store(const QString &path, const QByteArray &data) {
 
 } // namespace
 
-// The value of key in section of the file's text, as ReadString gives it.
+// The value of key in section of the file's text, as ReadString or, when
+// exact, ReadExactString gives it.
 static QByteArray ValueIn(const QByteArray &data, const QByteArray &section, const QByteArray &key,
-                          const QByteArray &def) {
+                          const QByteArray &def, bool exact) {
     const std::vector<Line> lines = LinesOf(data);
     const SectionRange range = FindSection(data, lines, section);
     if (range.header < 0)
         return def;
     for (qsizetype i = range.header + 1; i < range.end; ++i) {
-        Parsed p = Parse(data, lines[i]);
-        if (p.kind == Parsed::Entry && SameName(p.name, key)) {
-            p.value.truncate(kMaxValueBytes);
-            return p.value;
+        const Parsed p = Parse(data, lines[i]);
+        if (p.kind != Parsed::Entry || !SameName(p.name, key))
+            continue;
+        if (!exact)
+            return Trimmed(p.value, p.valueEnd).left(kMaxValueBytes);
+        const qsizetype length = p.valueEnd - p.value;
+        if (length <= kMaxValueBytes)
+            return QByteArray(p.value, length);
+        // A longer value is cut between whole characters: a lead byte always
+        // goes with the byte after it.
+        qsizetype size = 0;
+        for (;;) {
+            const qsizetype next = size + (IsCp932LeadByte(uchar(p.value[size])) ? 2 : 1);
+            if (next > kMaxValueBytes)
+                return QByteArray(p.value, size);
+            size = next;
         }
     }
     return def;
 }
 
+// The settings file's text; nullopt when there is none or it cannot be read:
+// reading never fails, an unreadable file reads as missing.
+static std::optional<QByteArray> ReadSettings(const QString &path) {
+    try {
+        if (FileExists(path))
+            return ReadWholeFile(path);
+    } catch (const AppError &) {
+    }
+    return std::nullopt;
+}
+
 QByteArray ReadString(const QString &path, const QByteArray &section, const QByteArray &key,
                       const QByteArray &def) {
-    QByteArray data;
-    try {
-        if (!FileExists(path))
-            return def;
-        data = ReadWholeFile(path);
-    } catch (const AppError &) {
-        return def; // reading never fails: an unreadable file reads as missing
-    }
-    return ValueIn(data, section, key, def);
+    const std::optional<QByteArray> data = ReadSettings(path);
+    return data ? ValueIn(*data, section, key, def, false) : def;
+}
+
+QByteArray ReadExactString(const QString &path, const QByteArray &section, const QByteArray &key,
+                           const QByteArray &def) {
+    const std::optional<QByteArray> data = ReadSettings(path);
+    return data ? ValueIn(*data, section, key, def, true) : def;
 }
 
 std::optional<qint32> ConvertInteger(const QByteArray &text) {
@@ -310,7 +333,12 @@ Changes::Changes(const QString &path) : path_(path) {
 
 QByteArray Changes::ReadString(const QByteArray &section, const QByteArray &key,
                                const QByteArray &def) const {
-    return ValueIn(data_, section, key, def);
+    return ValueIn(data_, section, key, def, false);
+}
+
+QByteArray Changes::ReadExactString(const QByteArray &section, const QByteArray &key,
+                                    const QByteArray &def) const {
+    return ValueIn(data_, section, key, def, true);
 }
 
 qint32 Changes::ReadInteger(const QByteArray &section, const QByteArray &key, qint32 def) const {

@@ -10,10 +10,20 @@
 
 namespace Ini {
 
-// The value of key in section; def when the file, section or key is missing.
-// A key present with an empty value gives empty text. At most 2047 bytes.
+// The most bytes of a value that a read gives.
+constexpr qsizetype kMaxValueBytes = 2047;
+
+// The value of key in section, without blanks at either end; def when the
+// file, section or key is missing. A key present with an empty value gives
+// empty text. At most kMaxValueBytes bytes.
 QByteArray ReadString(const QString &path, const QByteArray &section, const QByteArray &key,
                       const QByteArray &def);
+// The same with the value exactly as it stands after the "=", blanks at
+// either end kept: for a text that the user typed. A longer value is cut to
+// kMaxValueBytes bytes, or one fewer where the cut would split a double-byte
+// character.
+QByteArray ReadExactString(const QString &path, const QByteArray &section, const QByteArray &key,
+                           const QByteArray &def);
 // The value read as text and converted: "0x" turned into "$" when the text is
 // longer than two bytes, then ParseInteger with at most eight hexadecimal
 // digits, leading zeros included; def when that fails.
@@ -41,6 +51,8 @@ class Changes {
     explicit Changes(const QString &path);
     QByteArray ReadString(const QByteArray &section, const QByteArray &key,
                           const QByteArray &def) const;
+    QByteArray ReadExactString(const QByteArray &section, const QByteArray &key,
+                               const QByteArray &def) const;
     qint32 ReadInteger(const QByteArray &section, const QByteArray &key, qint32 def) const;
     // Throw "%s に書き込めません" for a name or value the file cannot hold.
     void WriteString(const QByteArray &section, const QByteArray &key, const QByteArray &value);

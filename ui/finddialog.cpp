@@ -89,7 +89,8 @@ void TForm3::ShowFind() {
 
 void TForm3::LoadSettings() {
     const QString ini = TForm1::SettingsFileName();
-    Edit1->setText(DecodeCp932(Ini::ReadString(ini, "Find", "Text", QByteArray())));
+    // The text exactly as typed, blanks at either end included.
+    Edit1->setText(DecodeCp932(Ini::ReadExactString(ini, "Find", "Text", QByteArray())));
     CheckBox1->setChecked(Ini::ReadInteger(ini, "Find", "IgnoreWidth", 1) == 1);
     CheckBox2->setChecked(Ini::ReadInteger(ini, "Find", "IgnoreKana", 1) == 1);
     CheckBox3->setChecked(Ini::ReadInteger(ini, "Find", "MatchCase", 0) == 1);
@@ -103,9 +104,12 @@ void TForm3::SaveSettings() {
         if (ini.ReadString("Find", key, "\n") != value)
             ini.WriteString("Find", key, value);
     };
+    // A text comes back whole or is not stored: one longer than a read
+    // gives back would come back cut.
     const std::optional<QByteArray> text = EncodeCp932(SearchText());
-    if (text && !text->contains('\r') && !text->contains('\n') && !text->contains('\0'))
-        put("Text", *text);
+    if (text && !text->contains('\r') && !text->contains('\n') && !text->contains('\0') &&
+        text->size() <= Ini::kMaxValueBytes && ini.ReadExactString("Find", "Text", "\n") != *text)
+        ini.WriteString("Find", "Text", *text);
     put("IgnoreWidth", CheckBox1->isChecked() ? "1" : "0");
     put("IgnoreKana", CheckBox2->isChecked() ? "1" : "0");
     put("MatchCase", CheckBox3->isChecked() ? "1" : "0");

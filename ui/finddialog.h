@@ -40,8 +40,8 @@ class TForm3 : public QDialog {
     // when the dialog is shown the first time in a run.
     void LoadSettings();
     // Writes them there: each time a search runs. A text that the settings
-    // file cannot hold (no code page 932 form, or a line end in it) is not
-    // stored; the options are.
+    // file cannot give back whole (no code page 932 form, a line end in it,
+    // or more bytes than a read gives) is not stored; the options are.
     void SaveSettings();
 
     void Button1Click();

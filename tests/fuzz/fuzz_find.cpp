@@ -5,6 +5,7 @@
 // memo's own text.
 #include "platform/cp932.h"
 #include "store/find.h"
+#include "store/findscan.h"
 
 #include <QStringList>
 #include <algorithm>

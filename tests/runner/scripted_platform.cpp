@@ -13,8 +13,8 @@ namespace {
 class MirroredSurface : public RecordingSurface {
   public:
     MirroredSurface(int dpi, QList<QStringList> *record) : RecordingSurface(dpi), record_(record) {}
-    void BeginDoc() override {
-        RecordingSurface::BeginDoc();
+    void BeginDoc(int gridHeight) override {
+        RecordingSurface::BeginDoc(gridHeight);
         Mirror();
     }
     void SetFontSize(int points) override {

@@ -332,7 +332,7 @@ TEST(FontSize, HeightsAndBack) {
 
 TEST(RecordingSurface, LogsOperationsWithPages) {
     RecordingSurface s(600);
-    s.BeginDoc();
+    s.BeginDoc(4000);
     s.SetFontSize(21);
     EXPECT_EQ(s.FontHeight(), -175);
     EXPECT_EQ(s.FontSize(), 21);

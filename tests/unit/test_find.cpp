@@ -1,11 +1,14 @@
-// Finding memos: the folding rule over texts, the matcher over record bytes
+// Finding memos: the folding rule over texts, the byte scan (which must find
+// what a plain walk over the characters finds), the matcher over record bytes
 // (which must agree with the rule on any bytes), and the order of a search.
 #include "platform/cp932.h"
 #include "store/find.h"
+#include "store/findscan.h"
 #include "store/record.h"
 
 #include <QHash>
 #include <QRandomGenerator>
+#include <QSet>
 #include <gtest/gtest.h>
 
 namespace {
@@ -173,6 +176,76 @@ TEST(FindMatcher, AgreesWithTheRuleOnRandomRecords) {
     // Both answers were given often enough to mean something.
     EXPECT_GT(found, compared / 4);
     EXPECT_LT(found, compared * 3 / 4);
+}
+
+// Random records, long and short, of characters, bytes that are none,
+// markers and colour suffixes, scanned at every width for random sets of
+// characters, some of them in the line-break marker: the places found are
+// exactly those a walk over the memo text, character by character, finds.
+TEST(FindScan, FindsWhatAPlainWalkFinds) {
+    const Cp932Table &cp = Cp932Table::Get();
+    QList<QByteArray> pieces{LineBreakMarker(), ColorMarker(), "<!--", "\x81", "\x81\x81",
+                             "\x85\x40",        "\xFD",        "a",    "<",    "\xDE"};
+    // Among them ソ and 表, whose trail byte is "\\", and "\\" itself.
+    for (const char *s : {"改", "行", "が", "ｶ", "色", "牛", "乳", "ア", "Ａ", "①", "亜", "腕",
+                          "ソ", "表", "\\", "z"})
+        pieces << Sjis(s);
+    QList<Cp932Code> candidates;
+    for (const QByteArray &piece : pieces)
+        for (qsizetype i = 0; i < piece.size();) {
+            const auto *p = reinterpret_cast<const uchar *>(piece.constData());
+            const int length = cp.LengthAt(p, i, piece.size());
+            candidates << cp.CodeAt(p, i, length);
+            i += length;
+        }
+    QRandomGenerator random(77);
+    int found = 0;
+    for (int round = 0; round < 4000; ++round) {
+        QByteArray record;
+        const int length = int(random.bounded(round % 2 ? 40 : 8));
+        for (int i = 0; i < length; ++i)
+            record += pieces[random.bounded(int(pieces.size()))];
+        CharacterScan scan;
+        QSet<Cp932Code> set;
+        const int size = 1 + int(random.bounded(round % 3 ? 4 : 14));
+        while (set.size() < size)
+            set.insert(candidates[random.bounded(int(candidates.size()))]);
+        for (const Cp932Code c : set)
+            scan.Add(c);
+        scan.Prepare();
+
+        const auto *p = reinterpret_cast<const uchar *>(record.constData());
+        const qsizetype n = record.size(), end = MemoTextEnd(p, n);
+        QList<qsizetype> want;
+        for (qsizetype i = 0; i < end;) {
+            if (LineBreakMarkerAt(p, i, n)) {
+                i += LineBreakMarker().size();
+                continue;
+            }
+            const int length = cp.LengthAt(p, i, n);
+            if (set.contains(cp.CodeAt(p, i, length)))
+                want << i;
+            i += length;
+        }
+        found += int(want.size());
+        for (int level = 0; level < 4; ++level) {
+            LimitFindScans(level);
+            QList<qsizetype> got;
+            scan.Find(p, n, [&](qsizetype at, qsizetype textEnd) {
+                EXPECT_EQ(textEnd, end);
+                got << at;
+                return false;
+            });
+            ASSERT_EQ(got, want) << "record " << record.toHex().constData() << " level " << level;
+            // Accepting the first place ends the scan there.
+            qsizetype first = -1;
+            EXPECT_EQ(scan.Find(p, n, [&](qsizetype at, qsizetype) { return first = at, true; }),
+                      !want.isEmpty());
+            EXPECT_EQ(first, want.isEmpty() ? -1 : want.front());
+        }
+    }
+    LimitFindScans(3);
+    EXPECT_GT(found, 2000);
 }
 
 TEST(FindOrder, NextAndPreviousGoRoundTheList) {

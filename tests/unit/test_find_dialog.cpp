@@ -1,5 +1,6 @@
 // The find dialog as the keyboard meets it: the tab order, the label's access
 // key, its fixed size, and a settings file that cannot be written.
+#include "settings/inifile.h"
 #include "test_support.h"
 #include "ui/finddialog.h"
 #include "ui/widgets.h"
@@ -71,4 +72,25 @@ TEST_F(FindDialogTest, UnwritableSettingsDoNotStopTheSearch) {
     ASSERT_EQ(platform_->events.size(), 1);
     EXPECT_EQ(platform_->events[0],
               QStringLiteral("error ") + Path("quorvel.ini") + U(" に書き込めません."));
+}
+
+// The search text is stored only when a read gives it back whole: 2047 bytes
+// are, 2048 are not (the text stored before stays).
+TEST_F(FindDialogTest, TextIsStoredOnlyWhenItComesBackWhole) {
+    Write("quorvel.lst", "a\r\n");
+    TForm1 &f = Start();
+    const QString fits = QStringLiteral(" ") + QString(1023, QChar(0x725B)); // 牛
+    const QString tooLong = fits + QStringLiteral(" ");
+    Form3->Edit1->setText(fits);
+    f.FindNext1->trigger();
+    Form3->Edit1->setText(tooLong);
+    f.FindNext1->trigger();
+    const QByteArray stored =
+        Ini::ReadExactString(Path("quorvel.ini"), "Find", "Text", QByteArray());
+    EXPECT_EQ(stored.size(), 2047);
+    Close();
+
+    Start();
+    Form3->ShowFind();
+    EXPECT_EQ(Form3->Edit1->text(), fits);
 }

@@ -91,6 +91,31 @@ TEST_F(IniTest, LongValuesAreCut) {
     EXPECT_TRUE(Get().contains(huge));
 }
 
+// A typed text keeps its blanks, and a value too long to read whole is cut
+// between characters; every other read trims and cuts at 2047 bytes.
+TEST_F(IniTest, ExactReadKeepsBlanksAndWholeCharacters) {
+    const QByteArray kanji("\x8B\x8D"); // 牛
+    const QByteArray odd = QByteArray(2046, 'a') + kanji;
+    Put("[Find]\r\nText= \t" + kanji + " \r\nLong=" + odd + "\r\nFits=" + QByteArray(2046, 'a') +
+        '\x8B' + "\r\nEmpty=\r\n");
+    EXPECT_EQ(Ini::ReadExactString(Path(), "Find", "Text", "def"), " \t" + kanji + ' ');
+    EXPECT_EQ(Ini::ReadString(Path(), "Find", "Text", "def"), kanji);
+    EXPECT_EQ(Ini::ReadExactString(Path(), "Find", "Long", ""), QByteArray(2046, 'a'));
+    EXPECT_EQ(Ini::ReadString(Path(), "Find", "Long", ""), odd.left(2047));
+    // 2047 bytes come back whole, a lone lead byte at the end included.
+    EXPECT_EQ(Ini::ReadExactString(Path(), "Find", "Fits", ""), QByteArray(2046, 'a') + '\x8B');
+    EXPECT_EQ(Ini::ReadExactString(Path(), "Find", "Empty", "def"), QByteArray());
+    EXPECT_EQ(Ini::ReadExactString(Path(), "Find", "Missing", "def"), B("def"));
+    EXPECT_EQ(Ini::ReadExactString(Path("none.ini"), "Find", "Text", "def"), B("def"));
+
+    Ini::Changes changes(Path());
+    changes.WriteString("Find", "Text", "  x  ");
+    EXPECT_EQ(changes.ReadExactString("Find", "Text", ""), B("  x  "));
+    EXPECT_EQ(changes.ReadString("Find", "Text", ""), B("x"));
+    changes.Save();
+    EXPECT_EQ(Ini::ReadExactString(Path(), "Find", "Text", ""), B("  x  "));
+}
+
 TEST_F(IniTest, IntegerConversion) {
     Put("[Position]\r\n"
         "a=0x64\r\nb=$64\r\nc=abc\r\nd=100px\r\ne=\r\nf=-5000\r\ng=0x\r\nh= 0x64\r\n"

@@ -54,6 +54,7 @@ class PrintLayout : public ::testing::Test {
         RecordingSurface surface(dpi);
         TPrintObject print;
         EXPECT_EQ(print.PrintList(surface, Ini(), titles, records), want);
+        EXPECT_EQ(surface.gridHeight(), PageGridUnits); // the surface fits its resolution to it
         lastHeight_ = surface.FontHeight();
         return Lines(surface);
     }

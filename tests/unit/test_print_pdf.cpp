@@ -7,6 +7,7 @@
 #include "test_support.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPageLayout>
 #include <QPrintDialog>
@@ -17,7 +18,9 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <atomic>
 #include <cstdio>
+#include <future>
 #include <gtest/gtest.h>
 
 namespace {
@@ -81,13 +84,14 @@ class PrintPdf : public ::testing::Test {
 
     QString Path(const char *name) const { return dir_.filePath(QString::fromUtf8(name)); }
 
+    // A printer of 600 dots per inch that prints into a PDF file.
     std::unique_ptr<PrinterSurface> Surface(const QString &pdf) const {
         auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
         printer->setOutputFormat(QPrinter::PdfFormat);
         printer->setOutputFileName(pdf);
-        printer->setResolution(600);
         printer->setPageSize(QPageSize(QPageSize::A4));
-        return std::make_unique<PrinterSurface>(std::move(printer));
+        return std::make_unique<PrinterSurface>(std::move(printer),
+                                                [] { return std::optional<int>(600); });
     }
 
     QTemporaryDir dir_;
@@ -110,9 +114,9 @@ TEST_F(PrintPdf, BothModesComeOutAsText) {
     const QString titlesPdf = Path("titles.pdf");
     {
         auto surface = Surface(titlesPdf);
-        EXPECT_EQ(surface->printer().logicalDpiY(), 600);
         TPrintObject print;
         ASSERT_EQ(print.PrintList(*surface, ini, many, records), TPrintObject::Outcome::Printed);
+        EXPECT_EQ(surface->printer().logicalDpiY(), 600);
         EXPECT_EQ(surface->FontHeight(), -175);
     }
     const QString text =
@@ -152,7 +156,7 @@ TEST_F(PrintPdf, BothModesComeOutAsText) {
 TEST_F(PrintPdf, AnAbandonedDocumentWritesNothing) {
     const QString pdf = Path("abandoned.pdf");
     auto surface = Surface(pdf);
-    surface->BeginDoc();
+    surface->BeginDoc(PageGridUnits);
     surface->SetFontSize(21);
     surface->TextOut(0, 0, "half a list");
     surface->NewPage();
@@ -162,17 +166,23 @@ TEST_F(PrintPdf, AnAbandonedDocumentWritesNothing) {
 }
 
 // The resolution of the layout: the printer's own while the page grid fits
-// the printable height at it, else the lowest at which it does.
+// the printable height at it, else the lowest at which it does; for a file,
+// which has no resolution of its own, the one at which the grid fills it.
 TEST(PrintResolution, OwnOrFallbackRaisedUntilTheGridFits) {
     const QPageLayout a4(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                          QMarginsF(10, 10, 10, 10));
-    EXPECT_EQ(LayoutResolution(a4, std::nullopt), 600);
-    EXPECT_EQ(LayoutResolution(a4, 1200), 1200);
-    EXPECT_EQ(LayoutResolution(a4, 300), 351); // 4000 * 72 / 822 points = 350.4
-    EXPECT_EQ(LayoutResolution(a4, 0), 600);   // nonsense counts as not known
+    EXPECT_EQ(LayoutResolution(a4, std::nullopt, PageGridUnits), 600);
+    EXPECT_EQ(LayoutResolution(a4, 1200, PageGridUnits), 1200);
+    EXPECT_EQ(LayoutResolution(a4, 300, PageGridUnits), 351); // 4000 * 72 / 822 points = 350.4
+    EXPECT_EQ(LayoutResolution(a4, 0, PageGridUnits), 600);   // nonsense counts as not known
+    // At 351 the grid fills 4000 / (822 / 72 * 351) = 99.8 % of the height;
+    // at the 600 of a printer that does not tell, 58 %.
+    EXPECT_EQ(FillingResolution(a4, PageGridUnits), 351);
+    EXPECT_EQ(FillingResolution(a4, 2000), 176);
     const QPageLayout label(QPageSize(QSizeF(40, 20), QPageSize::Point), QPageLayout::Portrait,
                             QMarginsF());
-    EXPECT_EQ(LayoutResolution(label, std::nullopt), 9600);
+    EXPECT_EQ(LayoutResolution(label, std::nullopt, PageGridUnits), 9600);
+    EXPECT_EQ(FillingResolution(label, PageGridUnits), 9600);
 
     EXPECT_EQ(ParseResolution(u"300x600dpi"), 600);
     EXPECT_EQ(ParseResolution(u"118DPCM"), 300);
@@ -183,7 +193,7 @@ TEST(PrintResolution, OwnOrFallbackRaisedUntilTheGridFits) {
 namespace {
 
 // The program printing on a file printer as the print dialog hands it over:
-// Qt's 1200 dots per inch, which say nothing of any printer, on paper_.
+// no resolution of its own, on paper_.
 class ProgramPrintPdf : public testing_support::ProgramTest {
   protected:
     void SetUp() override {
@@ -207,11 +217,12 @@ class ProgramPrintPdf : public testing_support::ProgramTest {
 
 // The widest lines each mode prints, at sizes 21 and 30 on A4 and A6: every
 // word lies inside the printable area, a page holds as many lines as the
-// grid has at the resolution picked for the paper (600 dpi for A4, 720 for
-// A6), and the document carries the list file's name.
+// grid has at the resolution at which it fills the printable height (351 dpi
+// for A4, 720 for A6: 26 and 18 lines on A4), its last line near the
+// bottom, and the document carries the list file's name.
 TEST_F(ProgramPrintPdf, EveryLineFitsThePrintableAreaOfThePaper) {
     QByteArray list;
-    for (int i = 0; i < 6; ++i)
+    for (int i = 0; i < 7; ++i)
         list += QByteArray(200, 'M') + "\r\n" +
                 Sjis("漢字漢字漢字漢字漢字漢字漢字漢字漢字漢字漢字漢字漢字漢字漢字") + "\r\na" +
                 LineBreakMarker() + QByteArray(120, 'M') + "\r\n";
@@ -221,7 +232,7 @@ TEST_F(ProgramPrintPdf, EveryLineFitsThePrintableAreaOfThePaper) {
         QPageSize::PageSizeId paper;
         int size, onlyHead, linesPerPage;
     };
-    for (const Run &r : {Run{QPageSize::A4, 21, 0, 15}, Run{QPageSize::A4, 30, 1, 10},
+    for (const Run &r : {Run{QPageSize::A4, 21, 0, 26}, Run{QPageSize::A4, 30, 1, 18},
                          Run{QPageSize::A6, 21, 0, 12}, Run{QPageSize::A6, 30, 1, 8}}) {
         SCOPED_TRACE(testing::Message() << QPageSize::key(r.paper).toStdString() << " size "
                                         << r.size << " titles " << r.onlyHead);
@@ -232,20 +243,83 @@ TEST_F(ProgramPrintPdf, EveryLineFitsThePrintableAreaOfThePaper) {
         const QList<Word> words = Words(Path("printed.pdf"));
         ASSERT_FALSE(words.isEmpty());
         QSet<int> firstPageTops;
+        qreal firstPageBottom = 0;
         for (const Word &w : words) {
             // pdftotext rounds the boxes to a few hundredths of a point.
             EXPECT_TRUE(area_.adjusted(-0.05, -0.05, 0.05, 0.05).contains(w.box))
                 << w.text.left(8).toStdString() << " on page " << w.page << " reaches "
                 << w.box.right() << "," << w.box.bottom();
-            if (w.page == 0)
+            if (w.page == 0) {
                 firstPageTops.insert(qRound(w.box.top() * 10));
+                firstPageBottom = std::max(firstPageBottom, w.box.bottom());
+            }
         }
         EXPECT_EQ(firstPageTops.size(), r.linesPerPage);
+        // The grid fills the page: less than a line step is left below the
+        // last line (at 600 dpi on A4 it was 44 %).
+        EXPECT_GT(firstPageBottom - area_.top(), area_.height() * 0.85);
     }
     EXPECT_FALSE(platform_->Reported()) << platform_->events.join(QLatin1Char('|')).toStdString();
     EXPECT_TRUE(Tool("pdfinfo", {Path("printed.pdf")})
                     .contains(QRegularExpression(QStringLiteral("^Title: +quorvel\\.lst$"),
                                                  QRegularExpression::MultilineOption)));
+}
+
+// A printer whose print system never answers the question of its
+// resolution: the print command returns within the time limit, laid out at
+// the fallback 600 dots per inch (15 lines a page at size 21 on A4). While
+// that question is still unanswered, the next print asks none and does not
+// wait at all.
+TEST_F(ProgramPrintPdf, APrinterThatNeverAnswersHoldsThePrintForItsLimitOnly) {
+    QByteArray list;
+    for (int i = 1; i <= 20; ++i)
+        list += "memo " + QByteArray::number(i) + "\r\n";
+    Write("quorvel.lst", list);
+    TForm1 &f = Start();
+    // The query ends only when the test lets it, and tells when it has gone.
+    struct Gone {
+        std::promise<void> told;
+        ~Gone() { told.set_value(); }
+    };
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    auto gone = std::make_shared<Gone>();
+    std::future<void> queryGone = gone->told.get_future();
+    std::atomic<int> asked{0};
+    platform_->printer = [&, gone] {
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(Path("printed.pdf"));
+        printer->setPageSize(QPageSize(QPageSize::A4));
+        area_ = printer->pageLayout().paintRect(QPageLayout::Point);
+        return std::make_unique<PrinterSurface>(std::move(printer), [&asked, released, gone] {
+            ++asked;
+            released.wait();
+            return std::optional<int>(1200);
+        });
+    };
+    gone.reset();
+
+    QElapsedTimer clock;
+    clock.start();
+    f.PrintClick();
+    const qint64 first = clock.restart();
+    QSet<int> tops;
+    for (const Word &w : Words(Path("printed.pdf")))
+        if (w.page == 0)
+            tops.insert(qRound(w.box.top() * 10));
+    f.PrintClick();
+    const qint64 second = clock.elapsed();
+    platform_->printer = nullptr;
+    release.set_value();
+    ASSERT_EQ(queryGone.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+
+    EXPECT_EQ(asked, 1);
+    EXPECT_GE(first, ResolutionQueryLimit.count());
+    EXPECT_LT(first, ResolutionQueryLimit.count() + 1500);
+    EXPECT_LT(second, ResolutionQueryLimit.count());
+    EXPECT_EQ(tops.size(), 15);
+    EXPECT_FALSE(platform_->Reported()) << platform_->events.join(QLatin1Char('|')).toStdString();
 }
 
 // The print dialog offers the printer, its properties and the copies, and
