@@ -44,7 +44,7 @@
 #include "bench/listgen.h"
 #include "platform/fileio.h"
 #include "settings/inifile.h"
-#include "store/undo.h"
+#include "store/history.h"
 #include "tests/unit/test_platform.h"
 #include "ui/Quorvelmain.h"
 #include "ui/finddialog.h"
@@ -867,11 +867,11 @@ int ChildHistory(int argc, char **argv) {
         }
         Settle();
         if (!keep)
-            f.History->clear();
+            f.History->Clear();
     }
     if (!platform.events.isEmpty())
         std::printf("the program said: %s\n", platform.events.join(u'|').toUtf8().constData());
-    std::printf("changes %d\n", f.History->count());
+    std::printf("changes %d\n", int(f.History->Names().size()));
     program.reset();
     SetPlatform(nullptr);
     PrintPeakMemory();

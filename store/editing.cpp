@@ -5,9 +5,9 @@
 #include "platform/cp932.h"
 #include "platform/fileio.h"
 #include "platform/platform.h"
+#include "store/history.h"
 #include "store/record.h"
 #include "store/rowpaint.h"
-#include "store/undo.h"
 #include "ui/Quorvelmain.h"
 #include "ui/widgets.h"
 

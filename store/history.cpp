@@ -1,8 +1,10 @@
 #include "store/history.h"
 
+#include "store/listfile.h"
 #include "store/record.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -32,7 +34,7 @@ QByteArray EndedByCrLf(const QByteArray &text) {
     return out;
 }
 
-bool Holds(QByteArrayView text, qsizetype at, const QByteArray &piece) {
+bool HasAt(QByteArrayView text, qsizetype at, const QByteArray &piece) {
     return at >= 0 && at + piece.size() <= text.size() &&
            text.sliced(at, piece.size()) == QByteArrayView(piece);
 }
@@ -40,7 +42,7 @@ bool Holds(QByteArrayView text, qsizetype at, const QByteArray &piece) {
 template <class Bytes> bool SpliceBytes(Bytes &bytes, const QList<Splice> &splices) {
     for (qsizetype k = 0; k < splices.size(); ++k) {
         const Splice &s = splices[k];
-        if (!Holds(QByteArrayView(bytes.data(), bytes.size()), s.at, s.removed))
+        if (!HasAt(QByteArrayView(bytes.data(), bytes.size()), s.at, s.removed))
             return false;
         const qsizetype length = s.removed.size();
         if (k + 1 < splices.size() && s.inserted.isEmpty() && length > 0) {
@@ -174,7 +176,7 @@ bool FileChange::Changes() const {
                                  [](const Splice &s) { return s.removed != s.inserted; });
 }
 
-std::optional<QByteArray> FileChange::Made(QByteArrayView file) const {
+std::optional<QByteArray> FileChange::Redo(QByteArrayView file) const {
     if (whole) {
         if (file != wholeBefore)
             return std::nullopt;
@@ -193,7 +195,7 @@ std::optional<QByteArray> FileChange::Made(QByteArrayView file) const {
     return text + tail;
 }
 
-std::optional<QByteArray> FileChange::TakenBack(QByteArrayView file) const {
+std::optional<QByteArray> FileChange::Undo(QByteArrayView file) const {
     if (whole) {
         if (file != wholeAfter)
             return std::nullopt;
@@ -201,7 +203,7 @@ std::optional<QByteArray> FileChange::TakenBack(QByteArrayView file) const {
     }
     auto [text, tail] = TextAndTail(file);
     for (auto s = splices.crbegin(); s != splices.crend(); ++s) {
-        if (!Holds(text, s->at, s->inserted))
+        if (!HasAt(text, s->at, s->inserted))
             return std::nullopt;
         text.replace(s->at, s->inserted.size(), s->removed);
     }
@@ -230,4 +232,117 @@ QByteArray splices_detail::Line(QByteArrayView record) {
     line[record.size()] = '\r';
     line[record.size() + 1] = '\n';
     return line;
+}
+
+// --- The history ------------------------------------------------------------------
+
+void ChangeHistory::Record(std::unique_ptr<MemoChange> change, const QList<FileStamp> &written) {
+    for (qsizetype i = 0; i < change->parts.size() && i < written.size(); ++i)
+        lastWritten_[int(change->parts[i].file)] = written[i];
+    // A command that wrote the files as they were (the colour a memo has
+    // already, an edit saved unchanged) leaves nothing to take back, and the
+    // changes taken back can still be made again.
+    if (std::none_of(change->parts.cbegin(), change->parts.cend(),
+                     [](const MemoChange::Part &p) { return p.change.Changes(); }))
+        return;
+    changes_.resize(size_t(next_));
+    changes_.push_back(std::move(change));
+    if (changes_.size() > size_t(kLimit))
+        changes_.erase(changes_.begin()); // the oldest is dropped
+    next_ = qsizetype(changes_.size());
+    Q_EMIT Changed();
+}
+
+void ChangeHistory::Rewritten(MemoFile file, const FileStamp &before, const FileStamp &after) {
+    if (lastWritten_[int(file)] == before)
+        lastWritten_[int(file)] = after;
+}
+
+void ChangeHistory::Clear() {
+    const bool had = !changes_.empty();
+    changes_.clear();
+    next_ = 0;
+    if (had)
+        Q_EMIT Changed();
+}
+
+QStringList ChangeHistory::Names() const {
+    QStringList names;
+    for (const auto &c : changes_)
+        names << c->name;
+    return names;
+}
+
+qsizetype ChangeHistory::KeptBytes() const {
+    qsizetype bytes = 0;
+    for (const auto &c : changes_)
+        for (const MemoChange::Part &p : c->parts) {
+            bytes += p.change.wholeBefore.capacity() + p.change.wholeAfter.capacity();
+            for (const Splice &s : p.change.splices)
+                bytes += s.removed.capacity() + s.inserted.capacity();
+        }
+    return bytes;
+}
+
+ChangeHistory::Result ChangeHistory::Step(HistoryFiles files, bool forward) {
+    if (forward ? !CanRedo() : !CanUndo())
+        return {};
+    MemoChange &c = *changes_[size_t(forward ? next_ : next_ - 1)];
+    const auto fileOf = [&](MemoFile f) -> ListFile & {
+        return f == MemoFile::List ? *files.list : *files.trash;
+    };
+    const auto refuse = [this] {
+        Clear(); // the history no longer fits the files
+        return Result{Outcome::Refused};
+    };
+
+    // No other Quorvel writes either file until the change is written.
+    FolderLock lock(files.list->path());
+    // Every file the change touches must be as this program left it, before
+    // anything is written: the stamp it left, and the content it holds.
+    for (const MemoChange::Part &part : std::as_const(c.parts)) {
+        ListFile &file = fileOf(part.file);
+        const FileStamp &left = lastWritten_[int(part.file)];
+        if (!file.Held() || file.stamp() != left)
+            file.Reload();
+        if (file.stamp() != left || !file.Unchanged())
+            return refuse();
+    }
+
+    // The file that gains a memo first: the parts are in the order the
+    // command wrote them, and taken back in the other.
+    QList<MemoChange::Part *> order;
+    for (MemoChange::Part &part : c.parts)
+        order.append(&part);
+    if (!forward)
+        std::reverse(order.begin(), order.end());
+    for (MemoChange::Part *part : std::as_const(order)) {
+        if (part->made == forward)
+            continue; // written already by an attempt that failed later
+        ListFile &file = fileOf(part->file);
+        const QByteArrayView now = file.records().content();
+        const std::optional<QByteArray> next =
+            forward ? part->change.Redo(now) : part->change.Undo(now);
+        if (!next)
+            return refuse();
+        const FileStamp read = file.stamp();
+        errno = 0;
+        const bool done = file.Replace(*next);
+        if (!done) {
+            const int error = errno != 0 ? errno : EIO;
+            // A file that was replaced all the same (only its flush to disk
+            // failed) holds the change now.
+            const FileStamp after = StampOf(file.path());
+            if (after != read && after.exists) {
+                part->made = forward;
+                lastWritten_[int(part->file)] = after;
+            }
+            return Result{Outcome::Failed, part->file, error};
+        }
+        part->made = forward;
+        lastWritten_[int(part->file)] = file.stamp();
+    }
+    next_ += forward ? 1 : -1;
+    Q_EMIT Changed();
+    return Result{Outcome::Done};
 }

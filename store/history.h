@@ -1,15 +1,25 @@
-// A change to a list or trash file at the level of its bytes, kept so that
-// it can be taken back and made again exactly: the pieces of text the change
-// replaced, never the whole file.
+// The history of the changes this program made to the current list file and
+// its trash file in this run, which the Edit menu takes back and makes again.
+// A change is kept at the level of the files' bytes, so that it can be taken
+// back and made again exactly: the pieces of text the change replaced, never
+// the whole file.
 #pragma once
 
+#include "platform/fileio.h"
 #include "platform/largepages.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
+#include <QObject>
+#include <QString>
+#include <climits>
+#include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
+
+class ListFile;
 
 // One piece of text replaced: at byte offset at, removed gave way to inserted.
 struct Splice {
@@ -59,12 +69,13 @@ struct FileChange {
     std::optional<LineLayout> layout;
     QList<Splice> splices;
 
-    // The file's bytes with the change made, or taken back; nullopt when
-    // the bytes are not the ones the change left or found.
-    std::optional<QByteArray> Made(QByteArrayView file) const;
+    // The file's bytes with the change made again (redo), or taken back
+    // (undo); nullopt when the bytes are not the ones the change found or
+    // left.
+    std::optional<QByteArray> Redo(QByteArrayView file) const;
+    std::optional<QByteArray> Undo(QByteArrayView file) const;
     // Whether the file's bytes differ at all after the change.
     bool Changes() const;
-    std::optional<QByteArray> TakenBack(QByteArrayView file) const;
 };
 
 // Makes the splices, in order, in bytes themselves: each must find the bytes
@@ -109,3 +120,106 @@ Splice ReplaceRecordSplice(const List &records, qsizetype i, QByteArrayView reco
 template <class List> Splice RemoveRecordSplice(const List &records, qsizetype i) {
     return Splice{RecordOffset(records, i), splices_detail::Line(records.at(i)), QByteArray()};
 }
+
+// --- The history ------------------------------------------------------------------
+
+// The two files a change may touch.
+enum class MemoFile { List = 0, Trash = 1 };
+
+// The row of the memo a change concerns, in the list or in the trash, before
+// and after the change: -1 when it is not there, AtEnd for the last row.
+constexpr int AtEnd = INT_MAX;
+struct MemoRows {
+    int before = -1;
+    int after = -1;
+};
+
+// One change as a command made it.
+struct MemoChange {
+    struct Part {
+        Part(MemoFile f = MemoFile::List, FileChange c = {}) : file(f), change(std::move(c)) {}
+        MemoFile file = MemoFile::List;
+        FileChange change;
+        // Whether the file holds the change now: a two-file change whose
+        // second write failed has one part taken back and one not.
+        bool made = true;
+    };
+
+    explicit MemoChange(QString n) : name(std::move(n)) {}
+    QString name;
+    // In the order the command wrote them: the file that gained a memo first.
+    QList<Part> parts;
+    MemoRows list, trash;
+};
+
+// The files a change is taken back or made again in.
+struct HistoryFiles {
+    ListFile *list;
+    ListFile *trash;
+};
+
+class ChangeHistory : public QObject {
+    Q_OBJECT
+  public:
+    static constexpr int kLimit = 100;
+    explicit ChangeHistory(QObject *parent = nullptr) : QObject(parent) {}
+
+    // Enters a change that the command has fully written; written holds the
+    // stamp of each file as the change left it, in the order of its parts.
+    // A change that left every file's bytes as they were enters nothing.
+    // A new change drops the changes taken back and not made again.
+    void Record(std::unique_ptr<MemoChange> change, const QList<FileStamp> &written);
+    // The program wrote a file without changing what it holds (the empty
+    // trash made anew): the history goes on with the file as it is now.
+    void Rewritten(MemoFile file, const FileStamp &before, const FileStamp &after);
+    void Clear();
+
+    bool CanUndo() const { return next_ > 0; }
+    bool CanRedo() const { return next_ < qsizetype(changes_.size()); }
+    // The change the next undo (redo) concerns; null when there is none.
+    const MemoChange *ToUndo() const {
+        return CanUndo() ? changes_[size_t(next_ - 1)].get() : nullptr;
+    }
+    const MemoChange *ToRedo() const { return CanRedo() ? changes_[size_t(next_)].get() : nullptr; }
+    // The names of the changes, oldest first.
+    QStringList Names() const;
+    // The bytes the changes keep, for a measure of what the history costs.
+    qsizetype KeptBytes() const;
+
+    // What taking back or making again came to.
+    enum class Outcome {
+        Nothing, // no change to take back (make again)
+        Done,
+        Refused, // a file is not as this program left it: nothing was
+                 // written, and the history is empty now
+        Failed,  // writing failedFile failed (errno in error): the change
+                 // stays where it was, the files written before hold it
+    };
+    struct Result {
+        Outcome outcome = Outcome::Nothing;
+        MemoFile failedFile = MemoFile::List;
+        int error = 0;
+    };
+    // Takes back the newest change, or makes again the one taken back last,
+    // in the files: each must be as this program left it; the file that
+    // gains a memo is written first, so that a failure in between leaves it
+    // in both, never in neither. Everything under the lock of the list's
+    // folder. Throws what the files' writes throw (nothing was written then).
+    Result Undo(HistoryFiles files) { return Step(files, false); }
+    Result Redo(HistoryFiles files) { return Step(files, true); }
+
+  Q_SIGNALS:
+    // What can be taken back or made again changed.
+    void Changed();
+
+  private:
+    Result Step(HistoryFiles files, bool forward);
+
+    std::vector<std::unique_ptr<MemoChange>> changes_;
+    // The changes before this one are made; this one and those after it
+    // were taken back.
+    qsizetype next_ = 0;
+    // What this program last left each file as, by a change in the history;
+    // a change is taken back or made again only while its files are still so.
+    FileStamp lastWritten_[2];
+};

@@ -1,7 +1,7 @@
 // Loading the list file into the window, and rewriting it whole.
 #include "platform/apperror.h"
 #include "platform/platform.h"
-#include "store/undo.h"
+#include "store/history.h"
 #include "ui/Quorvelmain.h"
 #include "ui/widgets.h"
 
@@ -74,5 +74,5 @@ void TForm1::SetListFileName(const QString &path) {
     Trash.SetPath(ChangeFileExt(path, QStringLiteral(".trh")));
     ListBox1->titleModel()->setRecords(&ListBox2);
     ListBox3->titleModel()->setRecords(&Trash.records());
-    History->clear();
+    History->Clear();
 }

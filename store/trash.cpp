@@ -4,9 +4,9 @@
 #include "platform/fileio.h"
 #include "platform/platform.h"
 #include "store/editing.h"
+#include "store/history.h"
 #include "store/record.h"
 #include "store/rowpaint.h"
-#include "store/undo.h"
 #include "ui/Quorvelmain.h"
 #include "ui/widgets.h"
 

@@ -1,8 +1,8 @@
 // Taking back and making again the changes to the memos.
-#include "store/undo.h"
-
 #include "platform/apperror.h"
+#include "platform/fileio.h"
 #include "platform/platform.h"
+#include "store/history.h"
 #include "store/record.h"
 #include "ui/Quorvelmain.h"
 #include "ui/widgets.h"
@@ -53,117 +53,52 @@ void ShowChange(TForm1 &f, const MemoChange &c, bool forward) {
     }
 }
 
-// The files moved on since this program last wrote them: nothing is
-// written, and the history, which no longer fits them, is emptied.
-void Refuse(TForm1 &f, bool forward) {
-    BeepMessage(forward ? U("ファイルが他のプログラムによって変更されたため、やり直せません。")
-                        : U("ファイルが他のプログラムによって変更されたため、元に戻せません。"));
-    f.History->clear();
-    if (f.PageControl1->currentIndex() == 0)
-        f.LoadList();
-}
-
-ListFile &FileOf(TForm1 &f, MemoFile file) {
-    return file == MemoFile::List ? f.List : f.Trash;
-}
-
 // Takes back the newest change (forward false) or makes again the one taken
-// back last.
+// back last, and shows the files as they are then.
 void Step(TForm1 &f, bool forward) {
     ChangeHistory &h = *f.History;
-    if (forward ? !h.canRedo() : !h.canUndo())
+    const MemoChange *change = forward ? h.ToRedo() : h.ToUndo();
+    if (!change)
         return;
-    auto *c = static_cast<MemoChange *>(
-        const_cast<QUndoCommand *>(h.command(forward ? h.index() : h.index() - 1)));
-
-    // No other Quorvel writes either file until the change is written.
-    FolderLock lock(f.ListFileName);
-    // Every file the change touches must be as this program left it, before
-    // anything is written: the stamp it left, and the content it holds.
-    for (const MemoChange::Part &part : std::as_const(c->parts)) {
-        ListFile &file = FileOf(f, part.file);
-        if (!file.Held() || file.stamp() != h.left[int(part.file)])
-            file.Reload();
-        if (file.stamp() != h.left[int(part.file)] || !file.Unchanged())
-            return Refuse(f, forward);
+    // Kept for after the step: a refusal empties the history.
+    const MemoChange c = *change;
+    const HistoryFiles files{&f.List, &f.Trash};
+    ChangeHistory::Result r;
+    try {
+        r = forward ? h.Redo(files) : h.Undo(files);
+    } catch (...) {
+        ShowChange(f, c, !forward); // the page shows the files as they are
+        throw;
     }
-
-    // The file that gains a memo first: a failure in between leaves it in
-    // both files, never in neither.
-    QList<MemoChange::Part *> order;
-    for (MemoChange::Part &part : c->parts)
-        order.append(&part);
-    if (!forward)
-        std::reverse(order.begin(), order.end());
-    for (MemoChange::Part *part : std::as_const(order)) {
-        if (part->made == forward)
-            continue; // written already by an attempt that failed later
-        ListFile &file = FileOf(f, part->file);
-        const QByteArrayView now = file.records().content();
-        const std::optional<QByteArray> next =
-            forward ? part->change.Made(now) : part->change.TakenBack(now);
-        if (!next)
-            return Refuse(f, forward);
-        errno = 0;
-        const FileStamp read = file.stamp();
-        bool done = false;
-        try {
-            done = file.Replace(*next);
-        } catch (...) {
-            ShowChange(f, *c, !forward); // the page shows the files as they are
-            throw;
+    switch (r.outcome) {
+    case ChangeHistory::Outcome::Nothing:
+        return;
+    case ChangeHistory::Outcome::Refused:
+        // The files moved on since this program last wrote them: nothing
+        // was written, and the history, which no longer fits them, is empty.
+        BeepMessage(forward
+                        ? U("ファイルが他のプログラムによって変更されたため、やり直せません。")
+                        : U("ファイルが他のプログラムによって変更されたため、元に戻せません。"));
+        if (f.PageControl1->currentIndex() == 0)
+            f.LoadList();
+        return;
+    case ChangeHistory::Outcome::Failed:
+        // The change stays where it was; the page shows the files as they
+        // are, then the failure is reported as the command would.
+        ShowChange(f, c, !forward);
+        if (r.failedFile == MemoFile::List) {
+            BeepMessage(U("ファイルへの保存時にエラーが発生しました。"));
+            return;
         }
-        const int error = errno != 0 ? errno : EIO;
-        if (!done) {
-            // A file that was replaced all the same (only its flush to disk
-            // failed) holds the change now.
-            const FileStamp after = StampOf(file.path());
-            if (after != read && after.exists) {
-                part->made = forward;
-                h.left[int(part->file)] = after;
-            }
-            // The change stays where it was; the page shows the files as
-            // they are, then the failure is reported as the command would.
-            ShowChange(f, *c, !forward);
-            if (part->file == MemoFile::List) {
-                BeepMessage(U("ファイルへの保存時にエラーが発生しました。"));
-                return;
-            }
-            throw AppError(FileErrorText(error));
-        }
-        part->made = forward;
-        h.left[int(part->file)] = file.stamp();
+        throw AppError(FileErrorText(r.error));
+    case ChangeHistory::Outcome::Done:
+        break;
     }
-    if (forward)
-        h.redo();
-    else
-        h.undo();
-    ShowChange(f, *c, forward);
-    f.SetStatusText((forward ? U("やり直しました：") : U("元に戻しました：")) + c->text());
+    ShowChange(f, c, forward);
+    f.SetStatusText((forward ? U("やり直しました：") : U("元に戻しました：")) + c.name);
 }
 
 } // namespace
-
-ChangeHistory::ChangeHistory(QObject *parent) : QUndoStack(parent) {
-    setUndoLimit(100);
-}
-
-void ChangeHistory::Record(std::unique_ptr<MemoChange> change, const QList<FileStamp> &written) {
-    for (qsizetype i = 0; i < change->parts.size() && i < written.size(); ++i)
-        left[int(change->parts[i].file)] = written[i];
-    // A command that wrote the files as they were (the colour a memo has
-    // already, an edit saved unchanged) leaves nothing to take back, and the
-    // changes taken back can still be made again.
-    const bool changes = std::any_of(change->parts.cbegin(), change->parts.cend(),
-                                     [](const MemoChange::Part &p) { return p.change.Changes(); });
-    if (changes)
-        push(change.release()); // drops the changes taken back and not made again
-}
-
-void ChangeHistory::Rewritten(MemoFile file, const FileStamp &before, const FileStamp &after) {
-    if (left[int(file)] == before)
-        left[int(file)] = after;
-}
 
 void TForm1::Undo1Click() {
     Step(*this, false);

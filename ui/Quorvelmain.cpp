@@ -5,7 +5,7 @@
 #include "platform/fileio.h"
 #include "platform/platform.h"
 #include "settings/inifile.h"
-#include "store/undo.h"
+#include "store/history.h"
 #include "ui/fonts.h"
 #include "ui/widgets.h"
 
@@ -235,8 +235,10 @@ void TForm1::BuildMenus() {
     History = new ChangeHistory(this);
     Undo1->setEnabled(false);
     Redo1->setEnabled(false);
-    connect(History, &QUndoStack::canUndoChanged, Undo1, &QAction::setEnabled);
-    connect(History, &QUndoStack::canRedoChanged, Redo1, &QAction::setEnabled);
+    connect(History, &ChangeHistory::Changed, this, [this] {
+        Undo1->setEnabled(History->CanUndo());
+        Redo1->setEnabled(History->CanRedo());
+    });
     // Finding memos, after the separator.
     Find1 = MakeAction(Edit1, "Find1", "検索(&F)...");
     Find1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
