@@ -104,6 +104,9 @@ class TForm1 : public QMainWindow {
     ChangeHistory *History = nullptr;
     // The trash file as the trash page last read it (or created it empty).
     FileStamp TrashFileShown;
+    // The row of the memo that Memo3 holds, opened for editing (N1, a double
+    // click, Return); -1 while it holds none. Button4 saves only that memo.
+    int Memo3Record = -1;
     // The colour the colour dialog opens with: the one chosen last in this run.
     TColor ColorDialog1Color = 0x00000000;
     // The background each row of the title list was last painted with.
