@@ -206,18 +206,21 @@ void TForm1::BuildLayout() {
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false);
     StatusBar1->setFixedHeight(19);
-    // Light yellow: 6750207 in blue-green-red order.
+    // Light yellow: 6750207 in blue-green-red order, with its text read on
+    // it whatever the theme.
     const QColor statusColour(255, 255, 102);
-    StatusBar1->setStyleSheet(
-        QStringLiteral("QStatusBar { background-color: %1; }").arg(statusColour.name()));
+    QPalette statusPalette = StatusBar1->palette();
+    statusPalette.setColor(QPalette::Window, statusColour);
+    statusPalette.setColor(QPalette::WindowText,
+                           TextColorOn(statusColour, statusPalette.color(QPalette::WindowText)));
+    StatusBar1->setPalette(statusPalette);
+    // Its own roles, not the button face that the window is drawn in.
+    StatusBar1->setBackgroundRole(QPalette::Window);
+    StatusBar1->setForegroundRole(QPalette::WindowText);
+    StatusBar1->setAutoFillBackground(true);
     statusPanel_ = new QLabel(StatusBar1);
     statusPanel_->setObjectName(QStringLiteral("StatusPanel"));
     statusPanel_->setTextFormat(Qt::PlainText);
-    // Its text reads on the yellow whatever the theme.
-    QPalette statusText = statusPanel_->palette();
-    statusText.setColor(QPalette::WindowText,
-                        TextColorOn(statusColour, statusText.color(QPalette::WindowText)));
-    statusPanel_->setPalette(statusText);
     statusPanel_->setMinimumWidth(50);
     StatusBar1->addWidget(statusPanel_, 1);
     setStatusBar(StatusBar1);
