@@ -9,10 +9,12 @@
 #include "ui/widgets.h"
 
 #include <QAccessible>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 #include <QTranslator>
 
@@ -115,6 +117,30 @@ class KeyboardAndScreenReaderTest : public ProgramTest {
 };
 
 } // namespace
+
+TEST_F(KeyboardAndScreenReaderTest, TextOnTheProgramsOwnColoursReadsOnADarkTheme) {
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(QPalette(QColor(53, 53, 53)));
+    Write("quorvel.lst", "a\r\n");
+    TForm1 &f = Start();
+    TForm2 &form2 = program_->form2();
+    const auto textOf = [](QWidget *w) { return w->palette().color(w->foregroundRole()); };
+    // The status bar as drawn: its text on the yellow.
+    auto *panel = f.StatusBar1->findChild<QLabel *>(QStringLiteral("StatusPanel"));
+    ASSERT_NE(panel, nullptr);
+    const QImage bar = f.StatusBar1->grab().toImage();
+    EXPECT_EQ(bar.pixelColor(bar.width() - 3, bar.height() / 2), QColor(255, 255, 102));
+    EXPECT_GE(ContrastRatio(textOf(panel), QColor(255, 255, 102)), 4.5);
+    // The print settings dialog's labels and check box on their colours.
+    for (QWidget *w : {static_cast<QWidget *>(form2.Label1), static_cast<QWidget *>(form2.Label3),
+                       static_cast<QWidget *>(form2.CheckBox1)}) {
+        QWidget *ground = w->autoFillBackground() ? w : &form2;
+        EXPECT_GE(ContrastRatio(textOf(w), ground->palette().color(ground->backgroundRole())), 4.5)
+            << w->objectName().toStdString();
+    }
+    Close();
+    QApplication::setPalette(before);
+}
 
 TEST_F(KeyboardAndScreenReaderTest, TabLeavesTheTextAreas) {
     Write("quorvel.lst", "a\r\n");
