@@ -8,3 +8,7 @@ QString ErrorReportText(const QString &message) {
         return message;
     return message + QLatin1Char('.');
 }
+
+ListBusyError::ListBusyError()
+    : AppError(QString::fromUtf8("リストファイルが他のQuorvelで使用中です。"
+                                 "しばらくしてからもう一度操作してください。")) {}

@@ -16,6 +16,14 @@ class AppError : public std::exception {
     QString message_;
 };
 
+// Another Quorvel holds the lock of the list's folder too long: a refusal,
+// shown as the program's refusals are (the beep and the message box), after
+// which nothing is written.
+class ListBusyError : public AppError {
+  public:
+    ListBusyError();
+};
+
 // Ends a command that has already told the user why it stopped: nothing more
 // is reported.
 class CommandCancelled : public std::exception {

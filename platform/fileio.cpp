@@ -5,11 +5,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
+#include <map>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -133,6 +137,24 @@ bool SysRealpath(const char *path, char *resolved) {
 bool SysMkdir(const char *path, mode_t mode) {
     return !Refused("mkdir") && ::mkdir(path, mode) == 0;
 }
+
+bool SysLinkat(const char *from, const char *to) {
+    return !Refused("linkat") && ::linkat(AT_FDCWD, from, AT_FDCWD, to, AT_SYMLINK_FOLLOW) == 0;
+}
+
+bool SysFlock(int fd, int operation) {
+    if (Refused("flock"))
+        return false;
+    int r;
+    do {
+        r = ::flock(fd, operation);
+    } while (r < 0 && errno == EINTR);
+    return r == 0;
+}
+
+bool useFolderLocks = true;
+bool useUnnamedFiles = true;
+bool stampsProveNothing = false;
 
 // --- Helpers -------------------------------------------------------------------
 
@@ -296,13 +318,15 @@ bool MadeFolderFor(const QByteArray &file) {
     return false;
 }
 
-FileStamp StampFromStat(const struct stat &st) {
+FileStamp StampFromStat(const struct stat &st, qint64 seenNs) {
     FileStamp s;
     s.exists = true;
     s.device = st.st_dev;
     s.inode = st.st_ino;
     s.size = st.st_size;
     s.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    s.ctimeNs = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    s.seenNs = seenNs;
     return s;
 }
 
@@ -319,8 +343,11 @@ AppError CannotOpen(const QString &path) {
     return AppError(QStringLiteral("ファイル ") + path + QStringLiteral(" は開けません"));
 }
 
-// Reads everything from a descriptor open on path.
-QByteArray ReadAll(const Fd &fd, const QString &path, FileStamp *stamp) {
+// Reads everything from a descriptor open on path into data (a QByteArray
+// or a ByteBuffer), from its start.
+template <class Bytes>
+void ReadAll(const Fd &fd, const QString &path, Bytes &data, FileStamp *stamp) {
+    const qint64 seen = FileClockNow();
     struct stat st;
     // Only a plain file has an end: a device such as /dev/zero would be read
     // until memory runs out.
@@ -329,9 +356,7 @@ QByteArray ReadAll(const Fd &fd, const QString &path, FileStamp *stamp) {
 
     qsizetype used = 0;
     // The size is a hint only: the file may grow or shrink while it is read.
-    // A list-sized file goes into memory backed by large pages.
-    QByteArray data =
-        LargePageBytes(st.st_size > 0 ? static_cast<qsizetype>(st.st_size) + 1 : 4096);
+    data.resize(st.st_size > 0 ? static_cast<qsizetype>(st.st_size) + 1 : 4096);
     for (;;) {
         if (used == data.size())
             data.resize(data.size() * 2);
@@ -346,23 +371,178 @@ QByteArray ReadAll(const Fd &fd, const QString &path, FileStamp *stamp) {
             break;
         used += n;
     }
-    data.truncate(used);
+    data.resize(used);
+    // The stamp from before the read: a change made while it was read gives
+    // the file another one.
     if (stamp)
-        *stamp = StampFromStat(st);
-    return data;
+        *stamp = StampFromStat(st, seen);
+}
+
+// The name a replacement is given just before it is renamed into place: a
+// fixed one while this process holds the folder's lock (a leftover of a
+// process killed between the two steps is then removed by the next writer),
+// otherwise one of its own.
+QByteArray ReplacementName(const QByteArray &target, bool fixed) {
+    QByteArray base = target.mid(target.lastIndexOf('/') + 1);
+    if (base.size() > 200)
+        base.truncate(200);
+    QByteArray name = FolderOf(target);
+    if (!name.endsWith('/'))
+        name += '/';
+    name += '.' + base;
+    if (fixed)
+        return name + QByteArrayLiteral(".quorvel-new");
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    name += '.';
+    for (int i = 0; i < 6; ++i)
+        name += letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
+    return name;
+}
+
+// Writes data into a new unnamed file in folder, flushed, with the old
+// file's permissions and owner, and names it (temp). 1 when done; 0 when
+// writing or naming failed (nothing named is left, errno tells why); -1 when
+// the file system has no unnamed files or no way to name one: the caller then
+// writes a named temporary file. Throws the file error when the file cannot
+// be made.
+int WriteUnnamed(const QByteArray &target, QByteArrayView data, const struct stat *old, mode_t mode,
+                 QByteArray &temp) {
+    if (!useUnnamedFiles)
+        return -1;
+    const QByteArray folder = FolderOf(target);
+    int made = SysOpen(folder.constData(), O_TMPFILE | O_WRONLY, mode, "open unnamed");
+    if (made < 0 && MadeFolderFor(target))
+        made = SysOpen(folder.constData(), O_TMPFILE | O_WRONLY, mode, "open unnamed");
+    Fd fd(made);
+    if (!fd.valid()) {
+        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)
+            return -1;
+        throw AppError(FileErrorText(errno));
+    }
+    bool ok = SysFchmod(fd.get(), mode);
+    if (ok && old && (old->st_uid != ::geteuid() || old->st_gid != ::getegid()))
+        SysFchown(fd.get(), old->st_uid, old->st_gid); // best effort, as for a named one
+    ok = ok && WriteAll(fd.get(), data.data(), data.size()) && SysFsync(fd.get(), "fsync");
+    if (!ok)
+        return 0;
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd.get());
+    const bool fixed = FolderLock::Held(QFile::decodeName(target));
+    for (int attempt = 0;; ++attempt) {
+        temp = ReplacementName(target, fixed);
+        if (SysLinkat(self.constData(), temp.constData()))
+            break;
+        if (errno != EEXIST || attempt == 8)
+            return errno == ENOENT || errno == EPERM || errno == EXDEV ? -1 : 0;
+        if (fixed)
+            SysUnlink(temp.constData(), "unlink leftover"); // of a writer that was killed
+    }
+    if (fd.close("close temporary"))
+        return 1;
+    const int saved = errno;
+    SysUnlink(temp.constData(), "unlink temporary");
+    errno = saved;
+    return 0;
+}
+
+// The same through a temporary file with a name from the start, where there
+// are no unnamed ones.
+bool WriteNamed(const QByteArray &target, QByteArrayView data, const struct stat *old, mode_t mode,
+                QByteArray &temp) {
+    QByteArray base = target.mid(target.lastIndexOf('/') + 1);
+    if (base.size() > 200)
+        base.truncate(200); // leaves room for the prefix and suffix in a name
+    const QByteArray pattern = FolderOf(target) + "/." + base + QByteArrayLiteral(".XXXXXX");
+    temp = pattern;
+    int made = SysMkostemp(temp.data());
+    if (made < 0 && MadeFolderFor(target)) {
+        temp = pattern;
+        made = SysMkostemp(temp.data());
+    }
+    Fd fd(made);
+    if (!fd.valid())
+        throw AppError(FileErrorText(errno));
+
+    bool ok = SysFchmod(fd.get(), mode);
+    if (ok && old && (old->st_uid != ::geteuid() || old->st_gid != ::getegid())) {
+        if (!SysFchown(fd.get(), old->st_uid, old->st_gid)) {
+            // Keeping the owner is best effort: a plain user cannot give a
+            // file away, and the content matters more than its owner.
+        }
+    }
+    ok = ok && WriteAll(fd.get(), data.data(), data.size());
+    ok = ok && SysFsync(fd.get(), "fsync");
+    ok = fd.close("close temporary") && ok;
+    if (ok)
+        return true;
+    const int saved = errno;
+    SysUnlink(temp.constData(), "unlink temporary");
+    errno = saved;
+    return false;
 }
 
 } // namespace
 
+qint64 FileClockNow() {
+    struct timespec now;
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+bool FileStamp::Proven() const {
+    if (stampsProveNothing)
+        return false;
+    if (!exists)
+        return true; // a file that appears gives another stamp
+    // The file system's tick, as the file's modification time shows it:
+    // whole seconds (two on FAT) where it keeps no fractions, otherwise the
+    // finest step its digits allow.
+    qint64 tick = 1;
+    const qint64 fraction = mtimeNs % 1000000000;
+    if (fraction == 0)
+        tick = 2000000000;
+    else
+        while (tick < 1000000000 && fraction % (tick * 10) == 0)
+            tick *= 10;
+    const qint64 last = std::max(mtimeNs, ctimeNs);
+    return last / tick < seenNs / tick;
+}
+
 FileStamp StampOf(const QString &path) {
+    const qint64 seen = FileClockNow();
     struct stat st;
     if (!SysStat(SystemName(path).constData(), &st))
         return {};
-    return StampFromStat(st);
+    return StampFromStat(st, seen);
 }
 
-bool StillIs(const QString &path, const FileStamp &stamp) {
-    return stamp.exists && StampOf(path) == stamp;
+bool FileHolds(const QString &path, QByteArrayView bytes, FileStamp *stamp) {
+    const qint64 seen = FileClockNow();
+    Fd fd(OpenForReading(path));
+    struct stat st;
+    if (!fd.valid() || !SysFstat(fd.get(), &st) || !S_ISREG(st.st_mode) ||
+        st.st_size != bytes.size())
+        return false;
+    // Compared through a small buffer: no copy of the file is made.
+    static std::vector<char> buffer(1024 * 1024);
+    qsizetype at = 0;
+    for (;;) {
+        const ssize_t n = SysRead(fd.get(), buffer.data(), buffer.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0)
+            break;
+        if (at + n > bytes.size() || std::memcmp(buffer.data(), bytes.data() + at, size_t(n)) != 0)
+            return false;
+        at += n;
+    }
+    if (at != bytes.size())
+        return false;
+    if (stamp)
+        *stamp = StampFromStat(st, seen);
+    return true;
 }
 
 bool FileExists(const QString &path) {
@@ -416,7 +596,17 @@ QByteArray ReadWholeFile(const QString &path, FileStamp *stamp) {
     Fd fd(OpenForReading(path));
     if (!fd.valid())
         throw CannotOpen(path);
-    return ReadAll(fd, path, stamp);
+    QByteArray data;
+    ReadAll(fd, path, data, stamp);
+    return data;
+}
+
+void ReadWholeFile(const QString &path, ByteBuffer &into, FileStamp *stamp) {
+    Fd fd(OpenForReading(path));
+    if (!fd.valid())
+        throw CannotOpen(path);
+    into.clear(); // what it held is not copied when it needs more room
+    ReadAll(fd, path, into, stamp);
 }
 
 std::optional<QByteArray> ReadFileIfPresent(const QString &path) {
@@ -426,10 +616,12 @@ std::optional<QByteArray> ReadFileIfPresent(const QString &path) {
             return std::nullopt;
         throw CannotOpen(path);
     }
-    return ReadAll(fd, path, nullptr);
+    QByteArray data;
+    ReadAll(fd, path, data, nullptr);
+    return data;
 }
 
-bool WriteFileAtomic(const QString &path, const QByteArray &data, FileStamp *written) {
+bool WriteFileAtomic(const QString &path, QByteArrayView data, FileStamp *written) {
     const QByteArray target = WriteTarget(path);
     struct stat old;
     const bool exists = SysStat(target.constData(), &old);
@@ -440,56 +632,38 @@ bool WriteFileAtomic(const QString &path, const QByteArray &data, FileStamp *wri
     if (exists && S_ISDIR(old.st_mode))
         throw AppError(FileErrorText(EISDIR));
 
-    const QByteArray folder = FolderOf(target);
-    QByteArray base = target.mid(target.lastIndexOf('/') + 1);
-    if (base.size() > 200)
-        base.truncate(200); // leaves room for the prefix and suffix in a name
-    QByteArray temp = folder;
-    if (!temp.endsWith('/'))
-        temp += '/';
-    temp += '.' + base + QByteArrayLiteral(".XXXXXX");
-
-    const QByteArray pattern = temp;
-    int made = SysMkostemp(temp.data());
-    if (made < 0 && MadeFolderFor(target)) {
-        temp = pattern;
-        made = SysMkostemp(temp.data());
-    }
-    Fd fd(made);
-    if (!fd.valid())
-        throw AppError(FileErrorText(errno));
-
     const mode_t mode = exists ? (old.st_mode & 07777) : NewFileMode();
-    bool ok = SysFchmod(fd.get(), mode);
-    if (ok && exists && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
-        if (!SysFchown(fd.get(), old.st_uid, old.st_gid)) {
-            // Keeping the owner is best effort: a plain user cannot give a
-            // file away, and the content matters more than its owner.
-        }
-    }
-    ok = ok && WriteAll(fd.get(), data.constData(), data.size());
-    ok = ok && SysFsync(fd.get(), "fsync");
-    if (ok && written) {
-        struct stat mine;
-        ok = SysFstat(fd.get(), &mine); // the caller needs the stamp to go on
-        if (ok)
-            *written = StampFromStat(mine); // renaming keeps all of it
-    }
-    ok = fd.close("close temporary") && ok;
-    ok = ok && SysRename(temp.constData(), target.constData());
-    if (!ok) {
+    const qint64 seen = FileClockNow();
+    QByteArray temp;
+    const int unnamed = WriteUnnamed(target, data, exists ? &old : nullptr, mode, temp);
+    if (unnamed == 0)
+        return false;
+    if (unnamed < 0 && !WriteNamed(target, data, exists ? &old : nullptr, mode, temp))
+        return false;
+    if (!SysRename(temp.constData(), target.constData())) {
         const int saved = errno;
         SysUnlink(temp.constData(), "unlink temporary");
         errno = saved;
         return false;
     }
-    return SyncFolder(folder);
+    if (written) {
+        // The stamp as the file has it now (naming and renaming change its
+        // change time). Another program's file under the name by then would
+        // not hold the content written: the stamp is not proven, and the
+        // content is compared before it is trusted.
+        struct stat now;
+        if (!SysStat(target.constData(), &now))
+            return false;
+        *written = StampFromStat(now, seen);
+    }
+    return SyncFolder(FolderOf(target));
 }
 
-bool AppendToFile(const QString &path, const QByteArray &data, FileStamp *written) {
+bool AppendToFile(const QString &path, QByteArrayView data, FileStamp *written) {
     // Without waiting: a named pipe with no program reading it would hold
     // the open for ever. Such a name is no file to keep memos in, and no
     // record is ever written into a pipe.
+    const qint64 seen = FileClockNow();
     Fd fd(CreateOrOpen(path, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK));
     if (!fd.valid()) {
         if (errno == ENXIO)
@@ -507,7 +681,7 @@ bool AppendToFile(const QString &path, const QByteArray &data, FileStamp *writte
         // Without a stamp the caller only knows that the file moved on.
         struct stat now;
         if (written)
-            *written = SysFstat(fd.get(), &now) ? StampFromStat(now) : FileStamp{true};
+            *written = SysFstat(fd.get(), &now) ? StampFromStat(now, seen) : FileStamp{true};
         fd.close();
         return true;
     }
@@ -580,7 +754,80 @@ bool CopyFileAtomic(const QString &from, const QString &to) {
     }
 }
 
+namespace {
+
+// The folder locks this process holds: the folder's descriptor and how often
+// the lock was taken.
+struct HeldLock {
+    int fd = -1;
+    int count = 0;
+};
+std::map<QByteArray, HeldLock> heldLocks;
+
+QByteArray LockedFolder(const QString &file) {
+    return FolderOf(QFile::encodeName(QDir::cleanPath(QDir::current().absoluteFilePath(file))));
+}
+
+} // namespace
+
+FolderLock::FolderLock(const QString &file, int timeoutMs) : folder_(LockedFolder(file)) {
+    HeldLock &held = heldLocks[folder_];
+    if (held.count > 0) {
+        ++held.count;
+        return;
+    }
+    if (useFolderLocks) {
+        const int fd = SysOpen(folder_.constData(), O_RDONLY | O_DIRECTORY, 0, "open lock");
+        if (fd >= 0) {
+            const qint64 deadline = FileClockNow() + qint64(timeoutMs) * 1000000;
+            for (;;) {
+                if (SysFlock(fd, LOCK_EX | LOCK_NB)) {
+                    held.fd = fd;
+                    break;
+                }
+                if (errno != EWOULDBLOCK || FileClockNow() >= deadline) {
+                    const bool busy = errno == EWOULDBLOCK;
+                    SysClose(fd, "close lock");
+                    if (busy) {
+                        heldLocks.erase(folder_);
+                        throw ListBusyError();
+                    }
+                    break; // a file system that keeps no such locks
+                }
+                ::usleep(10000);
+            }
+        }
+    }
+    held.count = 1;
+}
+
+FolderLock::~FolderLock() {
+    const auto it = heldLocks.find(folder_);
+    if (it == heldLocks.end() || --it->second.count > 0)
+        return;
+    if (it->second.fd >= 0)
+        ::close(it->second.fd); // closing lets go of the lock
+    heldLocks.erase(it);
+}
+
+bool FolderLock::Held(const QString &file) {
+    const auto it = heldLocks.find(LockedFolder(file));
+    return it != heldLocks.end() && it->second.count > 0;
+}
+
 namespace FileFaults {
+
+void UseFolderLocks(bool on) {
+    useFolderLocks = on;
+}
+
+void UseUnnamedFiles(bool on) {
+    useUnnamedFiles = on;
+}
+
+void StampsProveNothing(bool on) {
+    stampsProveNothing = on;
+}
 
 void FailAt(long n) {
     failAt = n > 0 ? n : 0;

@@ -33,6 +33,8 @@ void BeepMessage(const QString &text) {
 void ReportUncaughtError(const std::exception &e) {
     if (dynamic_cast<const CommandCancelled *>(&e))
         return;
+    if (const auto *busy = dynamic_cast<const ListBusyError *>(&e))
+        return BeepMessage(busy->message()); // a refusal, not an error
     const auto *app = dynamic_cast<const AppError *>(&e);
     const QString text = app ? app->message() : QString::fromLocal8Bit(e.what());
     platform().ShowError(ErrorReportText(text));

@@ -389,6 +389,6 @@ void TForm1::PrintClick() {
     surface->SetDocName(QFileInfo(ListFileName).fileName());
     TPrintObject PrintObject;
     if (PrintObject.PrintList(*surface, SettingsFileName(), ListBox1->titleModel()->titles(),
-                              ListBox2) == TPrintObject::Outcome::InvalidSettings)
+                              ListBox2.ToList()) == TPrintObject::Outcome::InvalidSettings)
         BeepMessage(U("印刷設定の値が正しくありません。「印刷設定」で設定し直してください。"));
 }

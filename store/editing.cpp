@@ -20,8 +20,6 @@ QString U(const char *utf8) {
     return QString::fromUtf8(utf8);
 }
 
-const QByteArray CrLf = QByteArrayLiteral("\r\n");
-
 // The selected row of the title list when it stands for a loaded record,
 // else -1. After a failed load no row may be taken for a record.
 int SelectedRecord(const TForm1 &f) {
@@ -42,9 +40,9 @@ std::unique_ptr<MemoChange> ListChange(const char *name, QList<Splice> splices, 
 // and selects a row (AtEnd: the last one).
 void SaveReloadSelect(TForm1 &f, int row, std::unique_ptr<MemoChange> change) {
     FileChange &list = change->parts.first().change;
-    list.layout = LoadedListLayout(f);
-    if (f.SaveListChange(list.splices))
-        f.History->Record(std::move(change), {f.ListFileLoaded});
+    list.layout = f.List.Layout();
+    if (f.SaveListText(list.splices))
+        f.History->Record(std::move(change), {f.List.stamp()});
     f.LoadList();
     f.ListBox1->setItemIndex(row == AtEnd ? int(f.ListBox2.size()) - 1 : row);
 }
@@ -61,49 +59,6 @@ std::optional<QByteArray> TextToSave(const QString &text, const QByteArray *know
     return bytes;
 }
 
-std::optional<TextEnd> LoadedTextEnd(const QList<QByteArray> &records, const QByteArray &tail,
-                                     const FileStamp &stamp) {
-    qsizetype size = tail.size();
-    for (const QByteArray &r : records)
-        size += r.size() + 2;
-    if (!stamp.exists || stamp.size != size)
-        return std::nullopt; // not every record ends in CR LF
-    TextEnd end;
-    end.endsAtNul = !tail.isEmpty();
-    end.lastByte = records.isEmpty() ? -1 : '\n';
-    return end;
-}
-
-bool AppendRecord(const QString &path, const QByteArray &record, Splice *appended,
-                  FileStamp *written, const TextEnd *known) {
-    // Loading stops at a NUL byte: a record appended after one would never
-    // show. In such a file the record goes in before the NUL, and what
-    // follows it is kept as it was.
-    // A file that is there but cannot be read is not appended to blindly:
-    // the error goes to the caller, and nothing is written.
-    const TextEnd end = known ? *known : ScanTextEnd(path);
-    QByteArray data;
-    data.reserve(record.size() + 4); // its own buffer, never the record's
-    if (end.lastByte >= 0 && end.lastByte != '\r' && end.lastByte != '\n')
-        data += CrLf; // the last record of a file edited elsewhere keeps its own line
-    data += record;
-    data += CrLf;
-    if (!end.endsAtNul) {
-        if (!AppendToFile(path, data, written))
-            return false;
-        if (appended)
-            *appended = Splice{written ? written->size - data.size() : -1, {}, data};
-        return true;
-    }
-    const QByteArray old = ReadWholeFile(path);
-    const qsizetype nul = old.indexOf('\0');
-    if (!WriteFileAtomic(path, old.left(nul) + data + old.mid(nul), written))
-        return false;
-    if (appended)
-        *appended = Splice{nul, {}, data};
-    return true;
-}
-
 NewMemoResult SaveNewMemo(TForm1 &f, const QByteArray *bytesShown, Splice *appended,
                           FileStamp *written) {
     const QString text = f.Memo1->text();
@@ -116,28 +71,13 @@ NewMemoResult SaveNewMemo(TForm1 &f, const QByteArray *bytesShown, Splice *appen
         return NewMemoResult::NotSaved;
     // While the loaded list is the file, the memo joins it there too: the
     // append is this program's own, and a later rewrite of the loaded
-    // records keeps the memo. The loaded list also tells how the file ends,
-    // which need not be read then.
-    const bool loaded = !f.ListFileRewritten && StillIs(f.ListFileName, f.ListFileLoaded);
-    std::optional<TextEnd> end;
-    if (loaded)
-        end = LoadedTextEnd(f.ListBox2, f.ListFileTail, f.ListFileLoaded);
+    // records keeps the memo.
     const QByteArray record = MemoTextToRecord(*bytes);
     Splice added;
     FileStamp stamp;
-    if (!AppendRecord(f.ListFileName, record, &added, &stamp, end ? &*end : nullptr)) {
+    if (!f.List.Append(record, &added, &stamp)) {
         BeepMessage(U("新規入力内容の保存時にエラーが発生しました。"));
         return NewMemoResult::NotSaved;
-    }
-    if (loaded) {
-        // The list page's reload follows at once when it comes to the front:
-        // the title rows let go of the records first, so that the memo joins
-        // them without a copy of the whole list.
-        if (!f.CheckBox1->isChecked() && f.PageControl1->currentIndex() != 0)
-            f.ListBox1->titleModel()->clear();
-        f.ListBox2.append(OwnBytes(record));
-        f.ListFileLoaded = stamp;
-        f.ListFileBytes = QByteArray(); // the file holds more than these now
     }
     if (appended)
         *appended = added;
@@ -246,14 +186,12 @@ void TForm1::Button4Click() {
     QString edited = Memo3->text();
     if (edited.endsWith(U("\r\n")))
         edited.chop(2);
-    const QByteArray &old = ListBox2.at(s);
+    const QByteArrayView old = ListBox2.at(s);
     const QByteArray oldText = RecordToMemoText(old);
     const std::optional<QByteArray> bytes = TextToSave(edited, &oldText);
     if (!bytes)
         return;
 
-    // A buffer of its own for the record (the text may share the loaded
-    // file's bytes, which must never grow in place).
     const QByteArray text = MemoTextToRecord(*bytes);
     const qsizetype colour = ColorMarkerPos(old);
     const qsizetype suffix = colour >= 0 ? old.size() - colour : 0;
@@ -264,9 +202,9 @@ void TForm1::Button4Click() {
     std::unique_ptr<MemoChange> change =
         ListChange("編集保存", {ReplaceRecordSplice(ListBox2, s, record)}, {s, s});
     FileChange &list = change->parts.first().change;
-    list.layout = LoadedListLayout(*this);
-    if (SaveListChange(list.splices))
-        History->Record(std::move(change), {ListFileLoaded});
+    list.layout = List.Layout();
+    if (SaveListText(list.splices))
+        History->Record(std::move(change), {List.stamp()});
     ActivatePage(0); // showing the list page reloads it
 }
 
@@ -282,9 +220,7 @@ void TForm1::BgColorClick() {
     ColorDialog1Color = *chosen;
     const QByteArray name = ColorToText(*chosen);
 
-    // The record is built in a buffer of its own: growing one that shares
-    // the loaded file's bytes would allocate as much as the whole file.
-    const QByteArray &old = ListBox2.at(s);
+    const QByteArrayView old = ListBox2.at(s);
     const qsizetype p = ColorMarkerPos(old);
     const qsizetype kept = p >= 0 ? p + ColorMarker().size() : old.size();
     QByteArray r;

@@ -1,5 +1,7 @@
 #include "store/find.h"
 
+#include "store/records.h"
+
 #include "platform/cp932.h"
 #include "store/record.h"
 
@@ -630,7 +632,7 @@ MemoMatcher::MemoMatcher(const QString &searchText, FindOptions options)
 
 MemoMatcher::~MemoMatcher() = default;
 
-bool MemoMatcher::Matches(const QByteArray &record) const {
+bool MemoMatcher::Matches(QByteArrayView record) const {
     if (d->needle.empty())
         return true;
     if (d->never)
@@ -719,8 +721,11 @@ void LimitFindScans(int level) {
     scanLevelLimit = std::clamp(level, int(kPlain), int(kAvx2));
 }
 
-FindResult FindInRecords(const QList<QByteArray> &records, qsizetype selected, bool forward,
-                         const MemoMatcher &matcher) {
+namespace {
+
+template <class List>
+FindResult FindIn(const List &records, qsizetype selected, bool forward,
+                  const MemoMatcher &matcher) {
     const qsizetype n = records.size();
     if (selected < 0 || selected >= n)
         selected = -1;
@@ -766,4 +771,16 @@ FindResult FindInRecords(const QList<QByteArray> &records, qsizetype selected, b
         }
     }
     return result;
+}
+
+} // namespace
+
+FindResult FindInRecords(const QList<QByteArray> &records, qsizetype selected, bool forward,
+                         const MemoMatcher &matcher) {
+    return FindIn(records, selected, forward, matcher);
+}
+
+FindResult FindInRecords(const Records &records, qsizetype selected, bool forward,
+                         const MemoMatcher &matcher) {
+    return FindIn(records, selected, forward, matcher);
 }

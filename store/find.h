@@ -12,6 +12,8 @@
 #include <QString>
 #include <memory>
 
+class Records;
+
 struct FindOptions {
     // Unicode compatibility normalisation (NFKC): "ＡＢＣ１" is "ABC1",
     // "ｶﾞ" is "ガ", "ｰ" is "ー".
@@ -47,7 +49,7 @@ class MemoMatcher {
     MemoMatcher(const MemoMatcher &) = delete;
     MemoMatcher &operator=(const MemoMatcher &) = delete;
 
-    bool Matches(const QByteArray &record) const;
+    bool Matches(QByteArrayView record) const;
 
   private:
     struct Impl;
@@ -72,4 +74,6 @@ struct FindResult {
 // previous does the same upwards. With no selection (-1, or an index outside
 // the list) next starts at the first record and previous at the last.
 FindResult FindInRecords(const QList<QByteArray> &records, qsizetype selected, bool forward,
+                         const MemoMatcher &matcher);
+FindResult FindInRecords(const Records &records, qsizetype selected, bool forward,
                          const MemoMatcher &matcher);

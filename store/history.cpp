@@ -10,11 +10,11 @@ namespace {
 const QByteArray CrLf = QByteArrayLiteral("\r\n");
 
 // The text of a file (before its first NUL) and what follows it.
-std::pair<QByteArray, QByteArray> TextAndTail(const QByteArray &file) {
+std::pair<QByteArray, QByteArray> TextAndTail(QByteArrayView file) {
     const qsizetype nul = file.indexOf('\0');
     if (nul < 0)
-        return {file, QByteArray()};
-    return {file.left(nul), file.mid(nul)};
+        return {file.toByteArray(), QByteArray()};
+    return {file.first(nul).toByteArray(), file.sliced(nul).toByteArray()};
 }
 
 // The records of a text, each followed by CR LF.
@@ -32,24 +32,52 @@ QByteArray EndedByCrLf(const QByteArray &text) {
     return out;
 }
 
-// A record and its CR LF in a buffer of their own. (Appending to a record
-// that shares a loaded file's bytes would allocate as much as the whole file.)
-QByteArray OwnLine(const QByteArray &record) {
-    QByteArray line(record.size() + 2, Qt::Uninitialized);
-    std::copy(record.cbegin(), record.cend(), line.begin());
-    line[record.size()] = '\r';
-    line[record.size() + 1] = '\n';
-    return line;
+bool Holds(QByteArrayView text, qsizetype at, const QByteArray &piece) {
+    return at >= 0 && at + piece.size() <= text.size() &&
+           text.sliced(at, piece.size()) == QByteArrayView(piece);
 }
 
-bool Holds(const QByteArray &text, qsizetype at, const QByteArray &piece) {
-    return at >= 0 && at + piece.size() <= text.size() &&
-           QByteArrayView(text).sliced(at, piece.size()) == QByteArrayView(piece);
+template <class Bytes> bool SpliceBytes(Bytes &bytes, const QList<Splice> &splices) {
+    for (qsizetype k = 0; k < splices.size(); ++k) {
+        const Splice &s = splices[k];
+        if (!Holds(QByteArrayView(bytes.data(), bytes.size()), s.at, s.removed))
+            return false;
+        const qsizetype length = s.removed.size();
+        if (k + 1 < splices.size() && s.inserted.isEmpty() && length > 0) {
+            const Splice &next = splices[k + 1];
+            if (next.removed.isEmpty() && next.inserted == s.removed && next.at >= 0 &&
+                next.at <= bytes.size() - length) {
+                // A move: the bytes between the two places shift by the
+                // record's length, the record goes into the gap.
+                char *p = bytes.data();
+                const QByteArray &record = next.inserted;
+                if (next.at < s.at)
+                    std::memmove(p + next.at + length, p + next.at, size_t(s.at - next.at));
+                else
+                    std::memmove(p + s.at, p + s.at + length, size_t(next.at - s.at));
+                std::memcpy(p + next.at, record.constData(), size_t(length));
+                ++k;
+                continue;
+            }
+        }
+        const qsizetype grow = s.inserted.size() - length;
+        const qsizetype tail = bytes.size() - s.at - length;
+        if (grow > 0)
+            bytes.resize(bytes.size() + grow);
+        char *p = bytes.data();
+        if (grow != 0 && tail > 0)
+            std::memmove(p + s.at + s.inserted.size(), p + s.at + length, size_t(tail));
+        if (!s.inserted.isEmpty())
+            std::memcpy(p + s.at, s.inserted.constData(), size_t(s.inserted.size()));
+        if (grow < 0)
+            bytes.resize(bytes.size() + grow);
+    }
+    return true;
 }
 
 } // namespace
 
-std::optional<LineLayout> LineLayout::Of(const QByteArray &text) {
+std::optional<LineLayout> LineLayout::Of(QByteArrayView text) {
     LineLayout layout;
     QList<std::pair<qsizetype, End>> ends;
     qsizetype counts[4] = {};
@@ -87,16 +115,6 @@ std::optional<LineLayout> LineLayout::Of(const QByteArray &text) {
             layout.others_.append({i, e});
     }
     return layout;
-}
-
-std::optional<LineLayout> LineLayout::Of(const QByteArray &text, const QList<QByteArray> &records) {
-    qsizetype crlfSize = 0;
-    for (const QByteArray &r : records)
-        crlfSize += r.size() + 2;
-    // Each record's end takes at most two bytes, CR LF exactly two.
-    if (crlfSize == text.size())
-        return std::nullopt;
-    return Of(text);
 }
 
 LineLayout::End LineLayout::EndOf(qsizetype record) const {
@@ -147,7 +165,16 @@ FileChange FileChange::Whole(QByteArray before, QByteArray after) {
     return c;
 }
 
-std::optional<QByteArray> FileChange::Made(const QByteArray &file) const {
+bool FileChange::Changes() const {
+    if (whole)
+        return wholeBefore != wholeAfter;
+    // Line ends made CR LF by a rewrite change the bytes; a splice that puts
+    // back what it takes away does not.
+    return layout || std::any_of(splices.cbegin(), splices.cend(),
+                                 [](const Splice &s) { return s.removed != s.inserted; });
+}
+
+std::optional<QByteArray> FileChange::Made(QByteArrayView file) const {
     if (whole) {
         if (file != wholeBefore)
             return std::nullopt;
@@ -166,7 +193,7 @@ std::optional<QByteArray> FileChange::Made(const QByteArray &file) const {
     return text + tail;
 }
 
-std::optional<QByteArray> FileChange::TakenBack(const QByteArray &file) const {
+std::optional<QByteArray> FileChange::TakenBack(QByteArrayView file) const {
     if (whole) {
         if (file != wholeAfter)
             return std::nullopt;
@@ -190,68 +217,17 @@ std::optional<QByteArray> FileChange::TakenBack(const QByteArray &file) const {
 }
 
 bool SpliceInPlace(QByteArray &bytes, const QList<Splice> &splices) {
-    for (qsizetype k = 0; k < splices.size(); ++k) {
-        const Splice &s = splices[k];
-        if (!Holds(bytes, s.at, s.removed))
-            return false;
-        const qsizetype length = s.removed.size();
-        if (k + 1 < splices.size() && s.inserted.isEmpty() && length > 0) {
-            const Splice &next = splices[k + 1];
-            if (next.removed.isEmpty() && next.inserted == s.removed && next.at >= 0 &&
-                next.at <= bytes.size() - length) {
-                // A move: the bytes between the two places shift by the
-                // record's length, the record goes into the gap.
-                char *p = bytes.data();
-                const QByteArray &record = next.inserted;
-                if (next.at < s.at)
-                    std::memmove(p + next.at + length, p + next.at, size_t(s.at - next.at));
-                else
-                    std::memmove(p + s.at, p + s.at + length, size_t(next.at - s.at));
-                std::memcpy(p + next.at, record.constData(), size_t(length));
-                ++k;
-                continue;
-            }
-        }
-        const qsizetype grow = s.inserted.size() - length;
-        const qsizetype tail = bytes.size() - s.at - length;
-        if (grow > 0)
-            bytes.resize(bytes.size() + grow);
-        char *p = bytes.data();
-        if (grow != 0 && tail > 0)
-            std::memmove(p + s.at + s.inserted.size(), p + s.at + length, size_t(tail));
-        if (!s.inserted.isEmpty())
-            std::memcpy(p + s.at, s.inserted.constData(), size_t(s.inserted.size()));
-        if (grow < 0)
-            bytes.truncate(bytes.size() + grow);
-    }
-    return true;
+    return SpliceBytes(bytes, splices);
 }
 
-qsizetype RecordOffset(const QList<QByteArray> &records, qsizetype i) {
-    qsizetype at = 0;
-    for (qsizetype k = 0; k < i; ++k)
-        at += records[k].size() + 2;
-    return at;
+bool SpliceInPlace(ByteBuffer &bytes, const QList<Splice> &splices) {
+    return SpliceBytes(bytes, splices);
 }
 
-QByteArray OwnBytes(const QByteArray &bytes) {
-    return bytes.isEmpty() ? QByteArray() : QByteArray(bytes.constData(), bytes.size());
-}
-
-QList<Splice> MoveRecordSplices(const QList<QByteArray> &records, qsizetype from, qsizetype to) {
-    const QByteArray line = OwnLine(records[from]);
-    const qsizetype at = RecordOffset(records, from);
-    // Where index to lies once the record has left.
-    const qsizetype target =
-        to < from ? RecordOffset(records, to) : RecordOffset(records, to + 1) - line.size();
-    return {Splice{at, line, QByteArray()}, Splice{target, QByteArray(), line}};
-}
-
-Splice ReplaceRecordSplice(const QList<QByteArray> &records, qsizetype i,
-                           const QByteArray &record) {
-    return Splice{RecordOffset(records, i), OwnBytes(records[i]), OwnBytes(record)};
-}
-
-Splice RemoveRecordSplice(const QList<QByteArray> &records, qsizetype i) {
-    return Splice{RecordOffset(records, i), OwnLine(records[i]), QByteArray()};
+QByteArray splices_detail::Line(QByteArrayView record) {
+    QByteArray line(record.size() + 2, Qt::Uninitialized);
+    std::copy(record.begin(), record.end(), line.begin());
+    line[record.size()] = '\r';
+    line[record.size() + 1] = '\n';
+    return line;
 }

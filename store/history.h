@@ -3,7 +3,10 @@
 // replaced, never the whole file.
 #pragma once
 
+#include "platform/largepages.h"
+
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <optional>
 #include <utility>
@@ -22,10 +25,7 @@ class LineLayout {
   public:
     // The layout of a text (the part of a file before its first NUL), or
     // nullopt when every record of it ends in CR LF.
-    static std::optional<LineLayout> Of(const QByteArray &text);
-    // The same for a text split into these records: when its size says that
-    // every record ends in CR LF, the text is not looked at.
-    static std::optional<LineLayout> Of(const QByteArray &text, const QList<QByteArray> &records);
+    static std::optional<LineLayout> Of(QByteArrayView text);
     // The records of a text whose every record ends in CR LF, each ended as
     // this layout says; nullopt when the number of records differs.
     std::optional<QByteArray> Apply(const QByteArray &crlfText) const;
@@ -61,8 +61,10 @@ struct FileChange {
 
     // The file's bytes with the change made, or taken back; nullopt when
     // the bytes are not the ones the change left or found.
-    std::optional<QByteArray> Made(const QByteArray &file) const;
-    std::optional<QByteArray> TakenBack(const QByteArray &file) const;
+    std::optional<QByteArray> Made(QByteArrayView file) const;
+    // Whether the file's bytes differ at all after the change.
+    bool Changes() const;
+    std::optional<QByteArray> TakenBack(QByteArrayView file) const;
 };
 
 // Makes the splices, in order, in bytes themselves: each must find the bytes
@@ -71,20 +73,39 @@ struct FileChange {
 // places. Growing uses the room after the bytes, when there is enough. False,
 // with the bytes partly changed, when a splice does not find its bytes.
 bool SpliceInPlace(QByteArray &bytes, const QList<Splice> &splices);
+bool SpliceInPlace(ByteBuffer &bytes, const QList<Splice> &splices);
+
+// The splices of the usual changes to a text of records each ending in CR LF,
+// for any list of records (Records, QList<QByteArray>).
+namespace splices_detail {
+// A record and its CR LF in a buffer of their own.
+QByteArray Line(QByteArrayView record);
+} // namespace splices_detail
 
 // The offset of record i in a text whose records all end in CR LF.
-qsizetype RecordOffset(const QList<QByteArray> &records, qsizetype i);
-
-// A copy of bytes that shares nothing with the buffer they come from, so
-// that keeping it does not keep a whole loaded file in memory. (A record
-// that shares a loaded file's bytes must not be appended to either: Qt would
-// give the copy as much room as the whole file.)
-QByteArray OwnBytes(const QByteArray &bytes);
-
-// The splices of the usual changes to a text of records each ending in CR LF.
+template <class List> qsizetype RecordOffset(const List &records, qsizetype i) {
+    qsizetype at = 0;
+    for (qsizetype k = 0; k < i; ++k)
+        at += records.at(k).size() + 2;
+    return at;
+}
 // Record from moves to index to of the list without it.
-QList<Splice> MoveRecordSplices(const QList<QByteArray> &records, qsizetype from, qsizetype to);
+template <class List>
+QList<Splice> MoveRecordSplices(const List &records, qsizetype from, qsizetype to) {
+    const QByteArray line = splices_detail::Line(records.at(from));
+    const qsizetype at = RecordOffset(records, from);
+    // Where index to lies once the record has left.
+    const qsizetype target =
+        to < from ? RecordOffset(records, to) : RecordOffset(records, to + 1) - line.size();
+    return {Splice{at, line, QByteArray()}, Splice{target, QByteArray(), line}};
+}
 // Record i gives way to record.
-Splice ReplaceRecordSplice(const QList<QByteArray> &records, qsizetype i, const QByteArray &record);
+template <class List>
+Splice ReplaceRecordSplice(const List &records, qsizetype i, QByteArrayView record) {
+    return Splice{RecordOffset(records, i), QByteArrayView(records.at(i)).toByteArray(),
+                  record.toByteArray()};
+}
 // Record i leaves.
-Splice RemoveRecordSplice(const QList<QByteArray> &records, qsizetype i);
+template <class List> Splice RemoveRecordSplice(const List &records, qsizetype i) {
+    return Splice{RecordOffset(records, i), splices_detail::Line(records.at(i)), QByteArray()};
+}

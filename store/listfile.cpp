@@ -1,142 +1,177 @@
-// Loading the list file into the window, and rewriting it whole.
-#include "platform/apperror.h"
-#include "platform/cp932.h"
-#include "platform/fileio.h"
-#include "platform/platform.h"
-#include "store/editing.h"
-#include "store/record.h"
-#include "store/undo.h"
-#include "ui/Quorvelmain.h"
-#include "ui/widgets.h"
+#include "store/listfile.h"
 
-#include <utility>
+#include <cstdlib>
 
-void TForm1::LoadList() {
-    // The title rows share the records: they go first, so that a big list is
-    // never held twice and the raw list, then this form's alone, can be
-    // filled again in the memory it has.
-    ListBox1->titleModel()->clear();
-    const FileStamp held = std::exchange(ListFileLoaded, FileStamp());
-    const bool rewritten = std::exchange(ListFileRewritten, false);
-    // The file is still what this program last read or wrote when it has the
-    // same identity, size and modification time; a change by another program
-    // gives it another stamp, and the file is read again.
-    const bool same = StillIs(ListFileName, held);
-    if (!same || rewritten)
-        ListBox2.clear();
-    if (!same) {
-        ListFileTail.clear();
-        ListFileBytes = QByteArray();
-    }
-    // From here on no title row stands for a record that is not loaded, also
-    // when the load fails.
-    if (!FileIsPresent(ListFileName)) {
-        ListBox2.clear();
-        ListFileTail.clear();
-        ListFileBytes = QByteArray();
-        BeepMessage(ListFileName + QString::fromUtf8("の読み込みに失敗しました。\r\n"
-                                                     "ファイルが存在しない可能性があります。"));
-        return;
-    }
-    if (same) {
-        // The bytes just written are the file's: what follows a NUL in them
-        // is the tail already kept.
-        if (rewritten)
-            SplitLinesInto(ListFileBytes, ListBox2);
-        ListFileLoaded = held;
-    } else {
-        ListFileBytes = ReadWholeFile(ListFileName, &ListFileLoaded);
-        SplitLinesInto(ListFileBytes, ListBox2);
-        ListFileTail = HiddenTail(ListFileBytes);
-    }
+namespace {
 
-    ListBox1->titleModel()->setRecords(ListBox2);
+const QByteArray CrLf = QByteArrayLiteral("\r\n");
 
-    setWindowTitle(QStringLiteral("Quorvel: ") + ListFileName);
-    SetStatusText(QStringLiteral("  ") + QString::number(ListBox2.size()) +
-                  QString::fromUtf8("件のメモが登録されています。"));
+} // namespace
+
+void ListFile::SetPath(const QString &path) {
+    path_ = path;
+    Forget();
 }
 
-void TForm1::CheckListFileUnchanged() {
-    if (StampOf(ListFileName) == ListFileLoaded)
-        return;
-    // Rewriting from the lists loaded before would undo the other change.
-    BeepMessage(QString::fromUtf8("リストファイルが他のプログラムによって変更されました。"
-                                  "読み込み直しましたので、もう一度操作してください。"));
-    LoadList();
-    throw CommandCancelled();
+void ListFile::Forget() {
+    records_.Clear();
+    stamp_ = FileStamp();
+    held_ = false;
 }
 
-bool TForm1::SaveListText(const QByteArray &Text) {
-    CheckListFileUnchanged();
-    // The file is replaced atomically: a failed write leaves the old content whole.
-    if (WriteListBytes(ListFileTail.isEmpty() ? Text : Text + ListFileTail))
-        return true;
-    BeepMessage(QString::fromUtf8("ファイルへの保存時にエラーが発生しました。"));
-    return false;
+ListFile::Load ListFile::Reload() {
+    if (held_ && StampOf(path_) == stamp_)
+        return Load::Kept;
+    Forget();
+    if (!FileIsPresent(path_))
+        return Load::Missing;
+    // Read into the memory the content had: it is in use already.
+    ReadWholeFile(path_, records_.buffer(), &stamp_);
+    records_.Split();
+    held_ = true;
+    return Load::Read;
 }
 
-bool TForm1::SaveListChange(const QList<Splice> &splices) {
-    CheckListFileUnchanged();
-    if (ListFileRewritten || ListFileBytes.isNull() ||
-        !LoadedTextEnd(ListBox2, ListFileTail, ListFileLoaded)) {
-        // The bytes held are not the loaded records each ended by CR LF: the
-        // new text is built from the records.
-        QByteArray text = JoinRecords(
-            ListBox2.size(), [this](qsizetype i) -> const QByteArray & { return ListBox2.at(i); });
-        if (SpliceInPlace(text, splices))
-            return SaveListText(text);
-        BeepMessage(QString::fromUtf8("ファイルへの保存時にエラーが発生しました。"));
+bool ListFile::Unchanged() {
+    if (!held_)
         return false;
-    }
-    // The file is the loaded records each ended by CR LF, then the bytes from
-    // a NUL on: the change is made in those very bytes, in memory already in
-    // use (a list-sized buffer of new memory costs more to fill than the
-    // change itself). The records and the title rows let go of the bytes
-    // first; they are split again by the reload that follows.
-    const int selected = ListBox1->itemIndex();
-    QByteArray whole = std::exchange(ListFileBytes, QByteArray());
-    ListBox1->titleModel()->clear();
-    ListBox2.clear();
-    bool saved = false;
-    try {
-        saved = SpliceInPlace(whole, splices) && WriteListBytes(std::move(whole));
-    } catch (...) {
-        ReloadAfterFailedRewrite(selected);
-        throw;
-    }
-    if (saved)
-        return true;
-    ReloadAfterFailedRewrite(selected);
-    BeepMessage(QString::fromUtf8("ファイルへの保存時にエラーが発生しました。"));
-    return false;
-}
-
-bool TForm1::WriteListBytes(QByteArray whole) {
-    FileStamp written;
-    if (!WriteFileAtomic(ListFileName, whole, &written))
+    if (StampOf(path_) != stamp_)
         return false;
-    ListFileLoaded = written;
-    ListFileBytes = std::move(whole);
-    ListFileRewritten = true;
+    if (stamp_.Proven())
+        return true;
+    FileStamp now;
+    if (!FileHolds(path_, records_.content(), &now) || now != stamp_)
+        return false;
+    stamp_ = now; // seen again: from a later tick on, the stamp is proof
     return true;
 }
 
-void TForm1::ReloadAfterFailedRewrite(int selected) {
-    // The file holds what the failure left, the old content or the new.
-    ListFileLoaded = FileStamp();
-    ListFileRewritten = false;
-    try {
-        LoadList();
-    } catch (const std::exception &) {
-        // The error the rewrite met is the one to report; the list stays
-        // empty until it is shown again.
-        return;
+ListFile::Outcome ListFile::Rewrite(const QList<Splice> &splices) {
+    FolderLock lock(path_);
+    if (!Unchanged())
+        return Outcome::Changed;
+    // The held content is changed in place only when it is the records each
+    // followed by CR LF; otherwise it is built so first.
+    if (!records_.CrLfEnded()) {
+        Records rebuilt;
+        ByteBuffer &text = rebuilt.buffer();
+        for (QByteArrayView r : records_) {
+            text.append(r.data(), r.size());
+            text.append(CrLf.constData(), 2);
+        }
+        const QByteArrayView tail = records_.tail();
+        text.append(tail.data(), tail.size());
+        records_ = std::move(rebuilt);
     }
-    ListBox1->setItemIndex(selected);
+    // From here on the content is not the file's until it is written.
+    held_ = false;
+    bool written = false;
+    try {
+        written = SpliceInPlace(records_.buffer(), splices) &&
+                  WriteFileAtomic(path_, records_.buffer().view(), &stamp_);
+    } catch (...) {
+        Forget();
+        throw;
+    }
+    if (!written) {
+        Forget();
+        return Outcome::Failed;
+    }
+    records_.Split();
+    held_ = true;
+    return Outcome::Written;
 }
 
-void TForm1::SetListFileName(const QString &path) {
-    ListFileName = path;
-    History->clear();
+bool ListFile::Replace(QByteArrayView content) {
+    FolderLock lock(path_);
+    FileStamp written;
+    // A write that throws has not touched the file: what is held stays.
+    if (!WriteFileAtomic(path_, content, &written)) {
+        Forget();
+        return false;
+    }
+    records_.Take(content);
+    stamp_ = written;
+    held_ = true;
+    return true;
+}
+
+bool ListFile::Append(QByteArrayView record, Splice *appended, FileStamp *stamp) {
+    FolderLock lock(path_);
+    // While what is held is the file, it tells how the file ends; that is
+    // read otherwise. A file that is there but cannot be read is not
+    // appended to blindly: the error goes to the caller.
+    const bool joins = held_ && StampOf(path_) == stamp_;
+    TextEnd end;
+    if (joins) {
+        const QByteArrayView content = records_.content();
+        const qsizetype text = content.size() - records_.tail().size();
+        end.endsAtNul = !records_.tail().isEmpty();
+        end.lastByte = text > 0 ? static_cast<unsigned char>(content[text - 1]) : -1;
+    } else {
+        end = ScanTextEnd(path_);
+    }
+    QByteArray data;
+    data.reserve(record.size() + 4);
+    if (end.lastByte >= 0 && end.lastByte != '\r' && end.lastByte != '\n')
+        data += CrLf; // the last record of a file edited elsewhere keeps its own line
+    data += record;
+    data += CrLf;
+
+    FileStamp written;
+    qsizetype at = -1;
+    if (!end.endsAtNul) {
+        if (!AppendToFile(path_, data, &written)) {
+            Forget();
+            return false;
+        }
+        at = written.size - data.size();
+        if (joins) {
+            records_.buffer().append(data.constData(), data.size());
+            records_.SplitAppended();
+            stamp_ = written;
+        } else {
+            Forget();
+        }
+    } else {
+        // Loading stops at a NUL byte: a record appended after one would
+        // never show. The record goes in before the NUL, and what follows it
+        // is kept as it was.
+        const QByteArray old = joins ? records_.content().toByteArray() : ReadWholeFile(path_);
+        at = old.indexOf('\0');
+        const QByteArray content = old.left(at) + data + old.mid(at);
+        Forget();
+        if (!WriteFileAtomic(path_, content, &written))
+            return false;
+        if (joins) {
+            records_.Take(content);
+            stamp_ = written;
+            held_ = true;
+        }
+    }
+    if (appended)
+        *appended = Splice{at, {}, data};
+    if (stamp)
+        *stamp = written;
+    return true;
+}
+
+std::optional<LineLayout> ListFile::Layout() const {
+    if (records_.CrLfEnded())
+        return std::nullopt;
+    const QByteArrayView content = records_.content();
+    return LineLayout::Of(content.first(content.size() - records_.tail().size()));
+}
+
+int RowOf(const Records &records, QByteArrayView old, int oldRow) {
+    int best = -1;
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        if (records.at(i) != old)
+            continue;
+        if (best < 0 || std::abs(int(i) - oldRow) < std::abs(best - oldRow))
+            best = int(i);
+        else
+            break; // the rows further on are further away
+    }
+    return best;
 }

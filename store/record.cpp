@@ -2,8 +2,8 @@
 
 #include "platform/apperror.h"
 #include "platform/cp932.h"
-#include "platform/largepages.h"
 #include "store/common.h"
+#include "store/records.h"
 
 #include <algorithm>
 #include <cstring>
@@ -123,20 +123,20 @@ TColor TextToColor(const QByteArray &text) {
                    QStringLiteral("' は整数ではありません"));
 }
 
-QByteArray MakeTitle(const QByteArray &record) {
+QByteArray MakeTitle(QByteArrayView record) {
     constexpr qsizetype kTitleBytes = 54;
     qsizetype length = record.size();
     const qsizetype colour = ColorMarkerPos(record);
     if (colour >= 0)
         length = colour;
-    const QByteArray r = QByteArray::fromRawData(record.constData(), length);
+    const QByteArrayView r = record.first(length);
 
     // The first line, when it ends within the first 54 bytes.
     const qsizetype lineEnd = r.indexOf(LineBreakMarker());
     if (lineEnd >= 0 && lineEnd < kTitleBytes)
-        return record.left(lineEnd);
+        return record.first(lineEnd).toByteArray();
     if (length < kTitleBytes)
-        return record.left(length);
+        return r.toByteArray();
 
     // Byte 54 (index 53) is the first byte of a double-byte character when it
     // is in the lead-byte ranges and the run of such bytes just before it has
@@ -148,104 +148,31 @@ QByteArray MakeTitle(const QByteArray &record) {
         for (qsizetype i = kTitleBytes - 2; i >= 0 && IsCp932LeadByte(at(i)); --i)
             ++run;
         if (run % 2 == 0)
-            return record.left(kTitleBytes - 1);
+            return record.first(kTitleBytes - 1).toByteArray();
     }
-    return record.left(kTitleBytes);
+    return record.first(kTitleBytes).toByteArray();
 }
 
-namespace {
-
-// The next occurrence of c in [from, end), or end.
-const char *Next(const char *from, const char *end, char c) {
-    const void *hit = std::memchr(from, c, static_cast<size_t>(end - from));
-    return hit ? static_cast<const char *>(hit) : end;
-}
-
-} // namespace
-
-QList<QByteArray> SplitLines(const QByteArray &data) {
-    QList<QByteArray> records;
-    SplitLinesInto(data, records);
-    return records;
-}
-
-void SplitLinesInto(const QByteArray &data, QList<QByteArray> &records) {
-    const char *p = data.constData();
-    const char *end = Next(p, p + data.size(), '\0'); // the text ends at the first NUL
-
-    // Count the records first, so that the list is allocated once and no
-    // bigger than it needs to be: every LF and every CR not followed by an LF
-    // ends one. The last byte either ends one or belongs to one without a
-    // line end. Plain loops, which the compiler turns into wide compares:
-    // blocks of at most 255 bytes, so that a byte-wide count cannot overflow.
-    const qsizetype length = end - p;
-    qsizetype count = length > 0 ? 1 : 0;
-    for (qsizetype block = 0; block + 1 < length; block += 255) {
-        const qsizetype stop = std::min(block + 255, length - 1);
-        unsigned char ends = 0;
-        for (qsizetype i = block; i < stop; ++i)
-            ends += (p[i] == '\n') | ((p[i] == '\r') & (p[i + 1] != '\n'));
-        count += ends;
-    }
-    // A list of this form's own with room enough is filled again where it
-    // is: its memory is in use already, where new memory would first have
-    // to be touched page by page.
-    const QByteArray *const before = records.constData();
-    const bool own = records.isDetached();
-    if (own) {
-        records.clear();
-        records.reserve(count); // allocates anew only when the room is too small
-    }
-    if (!own || records.constData() != before)
-        records = QList<QByteArray>(large_pages::Storage<QByteArray>(count));
-
-    // A record shares the bytes of data, when data owns them, rather than
-    // getting an allocation and a copy of its own: loading a big list then
-    // costs little more than reading it, and takes little more memory than
-    // the file's size. Such a record is not followed by a NUL byte.
-    QByteArray::DataPointer &whole = const_cast<QByteArray &>(data).data_ptr();
-    const bool share = whole.d_ptr() != nullptr;
-    const auto record = [&](const char *from, qsizetype n) {
-        if (!share || n == 0)
-            return QByteArray(from, n);
-        QByteArray::DataPointer part = whole; // one more reference to the block
-        part.ptr = const_cast<char *>(from);
-        part.size = n;
-        return QByteArray(std::move(part));
-    };
-
-    // The next CR and LF are each found with a fast scan and kept until the
-    // position passes them, so every byte is looked at about once.
-    const char *cr = Next(p, end, '\r');
-    const char *lf = Next(p, end, '\n');
-    while (p < end) {
-        if (cr < p)
-            cr = Next(p, end, '\r');
-        if (lf < p)
-            lf = Next(p, end, '\n');
-        const char *q = cr < lf ? cr : lf;
-        records.append(record(p, q - p));
-        if (q < end && *q == '\r')
-            ++q;
-        if (q < end && *q == '\n')
-            ++q;
-        p = q;
-    }
+QList<QByteArray> SplitLines(QByteArrayView data) {
+    Records records;
+    records.Take(data);
+    return records.ToList();
 }
 
 QByteArray MemoTextToRecord(const QByteArray &text) {
     return ReplaceAll(text, QByteArrayLiteral("\r\n"), LineBreakMarker());
 }
 
-QByteArray RecordToMemoText(const QByteArray &record) {
-    QByteArray text = ReplaceAll(record, LineBreakMarker(), QByteArrayLiteral("\r\n"));
+QByteArray RecordToMemoText(QByteArrayView record) {
+    QByteArray text =
+        ReplaceAll(record.toByteArray(), LineBreakMarker(), QByteArrayLiteral("\r\n"));
     const qsizetype colour = ColorMarkerPos(text);
     if (colour >= 0)
         text.truncate(colour);
     return text;
 }
 
-QByteArray HiddenTail(const QByteArray &data) {
+QByteArray HiddenTail(QByteArrayView data) {
     const qsizetype nul = data.indexOf('\0');
-    return nul < 0 ? QByteArray() : data.mid(nul);
+    return nul < 0 ? QByteArray() : data.sliced(nul).toByteArray();
 }

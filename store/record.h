@@ -6,6 +6,7 @@
 #include "platform/paths.h" // ChangeFileExt: a trash file is named after its list
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <optional>
@@ -35,28 +36,25 @@ TColor TextToColor(const QByteArray &text);
 
 // The title of a record: the first line of its text part, at most 54 bytes,
 // 53 when byte 54 would be the first byte of a double-byte character.
-QByteArray MakeTitle(const QByteArray &record);
+QByteArray MakeTitle(QByteArrayView record);
 
 // Splits the bytes of a list or trash file into records: the text ends at the
 // first NUL; CR LF, a lone CR or a lone LF end a record; a last record without
 // a line end counts; a line end at the very end starts no further record.
-// The records share data's bytes (they are not NUL-terminated: use their
-// size, never their bytes as a C string).
-QList<QByteArray> SplitLines(const QByteArray &data);
-// The same into a list whose records are dropped first: a list that no copy
-// shares and that has room for them all keeps its memory.
-void SplitLinesInto(const QByteArray &data, QList<QByteArray> &records);
+// Each record is a copy of its own (a loaded list keeps its records as
+// Records instead, without copies).
+QList<QByteArray> SplitLines(QByteArrayView data);
 
 // The bytes from the first NUL on: loading never shows them, and a rewrite
 // puts them back after the records so that nothing is lost. Empty when the
 // data holds no NUL.
-QByteArray HiddenTail(const QByteArray &data);
+QByteArray HiddenTail(QByteArrayView data);
 
 // Memo text (lines joined by CR LF) to the text part of a record.
 QByteArray MemoTextToRecord(const QByteArray &text);
 // A record to its memo text: markers back to CR LF, cut before the colour marker.
-QByteArray RecordToMemoText(const QByteArray &record);
+QByteArray RecordToMemoText(QByteArrayView record);
 // Position of the colour marker in the record, or -1.
-inline qsizetype ColorMarkerPos(const QByteArray &record) {
+inline qsizetype ColorMarkerPos(QByteArrayView record) {
     return record.indexOf(ColorMarker());
 }

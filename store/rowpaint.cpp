@@ -5,11 +5,12 @@
 #include <cmath>
 #include <optional>
 
-TColor RowBackground(const QByteArray &record) {
+TColor RowBackground(QByteArrayView record) {
     const qsizetype p = ColorMarkerPos(record);
     if (p < 0)
         return clWindow;
-    const std::optional<TColor> colour = TryTextToColor(record.mid(p + ColorMarker().size()));
+    const std::optional<TColor> colour =
+        TryTextToColor(record.sliced(p + ColorMarker().size()).toByteArray());
     if (!colour || *colour == clNone || *colour == clDefault)
         return clWindow;
     return *colour;

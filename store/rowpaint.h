@@ -21,7 +21,7 @@ inline constexpr TColor clDefault = 0x20000000;
 // The background of an unselected row showing this record: the colour named
 // after its first colour marker, or clWindow when it has none, when the text
 // there is no colour, or when it names clNone or clDefault.
-TColor RowBackground(const QByteArray &record);
+TColor RowBackground(QByteArrayView record);
 
 // The screen colour of a colour value. A system colour paints in the
 // palette's matching role where there is one, else in the usual Windows

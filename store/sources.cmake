@@ -2,9 +2,11 @@ list(APPEND QV_CORE_SOURCES
   store/common.cpp
   store/history.cpp
   store/record.cpp
+  store/records.cpp
+  store/listfile.cpp
   store/find.cpp)
 list(APPEND QV_APP_SOURCES
-  store/listfile.cpp
+  store/loading.cpp
   store/editing.cpp
   store/rowpaint.cpp
   store/trash.cpp

@@ -20,51 +20,12 @@ QString U(const char *utf8) {
     return QString::fromUtf8(utf8);
 }
 
-// Every list file keeps its trash beside it, under the same name.
-QString TrashFileName(const TForm1 &f) {
-    return ChangeFileExt(f.ListFileName, QStringLiteral(".trh"));
-}
-
-// Keeps bytes, the records split from them (in the memory the held records
-// had) and the file's stamp they were read or written with.
-void Hold(TForm1::HeldFile &held, QByteArray bytes, const FileStamp &stamp) {
-    SplitLinesInto(bytes, held.records);
-    held.bytes = std::move(bytes);
-    held.stamp = stamp;
-}
-
-// The trash file's bytes and records: those held when the file is still as
-// this program last read or wrote it, else read now (and held from then on).
-// Throws as ReadWholeFile does.
-const TForm1::HeldFile &TrashContent(TForm1 &f, const QString &path) {
-    TForm1::HeldFile &held = f.TrashHeld;
-    if (StillIs(path, held.stamp))
-        return held;
-    held = TForm1::HeldFile();
-    FileStamp stamp;
-    QByteArray bytes = ReadWholeFile(path, &stamp);
-    Hold(held, std::move(bytes), stamp);
-    return held;
-}
-
-// Keeps what this program has just written to the trash file as its content,
-// when the file is provably what it wrote: the same stamp right after the
-// write. Otherwise nothing is held, and the file is read when next needed.
-void HoldWrittenTrash(TForm1 &f, const QString &path, QByteArray bytes, const FileStamp &written) {
-    TForm1::HeldFile &held = f.TrashHeld;
-    if (!StillIs(path, written)) {
-        held = TForm1::HeldFile();
-        return;
-    }
-    Hold(held, std::move(bytes), written);
-}
-
 // Appends the selected memo's record to the trash file. True only when the
 // record is in the trash file now; every failure has been reported. When
 // given, appended and written receive what the append added and the trash
 // file's stamp afterwards.
 bool AppendToTrash(TForm1 &f, Splice *appended = nullptr, FileStamp *written = nullptr) {
-    const QString path = TrashFileName(f);
+    const QString &path = f.Trash.path();
     if (!FileExists(path) && !CreateEmptyFile(path)) {
         BeepMessage(U("ゴミ箱ファイルの作成に失敗しました。"));
         return false;
@@ -72,16 +33,10 @@ bool AppendToTrash(TForm1 &f, Splice *appended = nullptr, FileStamp *written = n
     const int s = f.ListBox1->itemIndex();
     bool done = false;
     if (s >= 0 && s < f.ListBox2.size()) {
-        // How the trash file ends is known, without reading it, while the
-        // content held is still the file's.
-        std::optional<TextEnd> end;
-        const TForm1::HeldFile &held = f.TrashHeld;
-        if (StillIs(path, held.stamp))
-            end = LoadedTextEnd(held.records, HiddenTail(held.bytes), held.stamp);
-        // The content held is not the file's any more after the append.
-        f.TrashHeld = TForm1::HeldFile();
         try {
-            done = AppendRecord(path, f.ListBox2.at(s), appended, written, end ? &*end : nullptr);
+            done = f.Trash.Append(f.ListBox2.at(s), appended, written);
+        } catch (const ListBusyError &) {
+            throw;
         } catch (const AppError &) {
             done = false; // the trash file could not be opened
         }
@@ -95,7 +50,7 @@ bool AppendToTrash(TForm1 &f, Splice *appended = nullptr, FileStamp *written = n
 // True when the entry is gone from the file; part and written receive the
 // change and the trash file's stamp afterwards.
 bool PurgeSelected(TForm1 &f, MemoChange::Part *part, FileStamp *written) {
-    const QString path = TrashFileName(f);
+    const QString &path = f.Trash.path();
     if (!FileExists(path)) {
         BeepMessage(U("予期しないエラーが発生しました。ゴミ箱のデータが見つかりません"));
         return false;
@@ -105,40 +60,42 @@ bool PurgeSelected(TForm1 &f, MemoChange::Part *part, FileStamp *written) {
         BeepMessage(U("削除対象の記事を選択してください。"));
         return false;
     }
-    const TForm1::HeldFile &content = TrashContent(f, path);
-    const QList<QByteArray> &lines = content.records;
-    const QByteArray tail =
-        HiddenTail(content.bytes); // bytes from a NUL on are never shown, and kept
-    const bool dropped = sel < lines.size();
-    QByteArray text = JoinRecords(
-        lines.size() - (dropped ? 1 : 0),
-        [&](qsizetype i) -> const QByteArray & {
-            return lines.at(dropped && i >= sel ? i + 1 : i);
-        },
-        tail);
-    if (part) {
-        part->file = MemoFile::Trash;
-        part->change.layout = LineLayout::Of(
-            QByteArray::fromRawData(content.bytes.constData(), content.bytes.size() - tail.size()),
-            lines);
-        if (dropped)
-            part->change.splices = {RemoveRecordSplice(lines, sel)};
-    }
-    errno = 0;
-    FileStamp stamp;
-    const bool done = WriteFileAtomic(path, text, &stamp);
-    if (written)
-        *written = stamp;
-    if (!done) {
-        const int error = errno != 0 ? errno : EIO;
-        // The file may hold the new text already (only its flush to disk
-        // failed): the page shows what it holds, so that no row stands for
-        // another entry at the next restore or purge.
+    FolderLock lock(path);
+    ListFile::Outcome outcome = ListFile::Outcome::Changed;
+    int error = EIO;
+    try {
+        // The entry at the selected row of the trash as the file holds it
+        // now: read again when it is not the one held (twice at most, for a
+        // change that comes between).
+        for (int attempt = 0; attempt < 2 && outcome == ListFile::Outcome::Changed; ++attempt) {
+            if (attempt > 0)
+                f.Trash.Forget();
+            f.Trash.Reload();
+            const Records &lines = f.Trash.records();
+            QList<Splice> splices;
+            if (sel < lines.size())
+                splices = {RemoveRecordSplice(lines, sel)};
+            if (part) {
+                part->file = MemoFile::Trash;
+                part->change.layout = f.Trash.Layout();
+                part->change.splices = splices;
+            }
+            errno = 0;
+            outcome = f.Trash.Rewrite(splices);
+            error = errno != 0 ? errno : EIO;
+        }
+    } catch (...) {
         f.TabSheet4Show();
-        throw AppError(FileErrorText(error));
+        throw;
     }
-    HoldWrittenTrash(f, path, std::move(text), stamp);
+    if (written)
+        *written = f.Trash.stamp();
+    // The page shows what the file holds, so that no row stands for another
+    // entry at the next restore or purge; a failed write may have left the
+    // new text in place (only its flush to disk failed).
     f.TabSheet4Show();
+    if (outcome != ListFile::Outcome::Written)
+        throw AppError(FileErrorText(error));
     return true;
 }
 
@@ -150,7 +107,9 @@ void TForm1::Button5Click() {
     // With nothing selected (also when the list has not been loaded) nothing
     // is appended and the list file stays as it is.
     // A list file changed by another program since it was loaded is not
-    // rewritten from the old lists: checked before anything is written.
+    // rewritten from the old lists: checked before anything is written, and
+    // no other Quorvel writes either file until both are written.
+    FolderLock lock(ListFileName);
     if (ListBox1->itemIndex() >= 0)
         CheckListFileUnchanged();
     Splice appended;
@@ -159,13 +118,13 @@ void TForm1::Button5Click() {
         // Every record but the selected one, which the trash holds now.
         const int s = ListBox1->itemIndex();
         auto change = std::make_unique<MemoChange>(U("ゴミ箱に移動"));
-        change->parts = {{MemoFile::Trash, FileChange::Pieces({appended})},
-                         {MemoFile::List, FileChange::Pieces({RemoveRecordSplice(ListBox2, s)},
-                                                             LoadedListLayout(*this))}};
+        change->parts = {
+            {MemoFile::Trash, FileChange::Pieces({appended})},
+            {MemoFile::List, FileChange::Pieces({RemoveRecordSplice(ListBox2, s)}, List.Layout())}};
         change->list = {s, -1};
         change->trash = {-1, AtEnd};
-        if (SaveListChange(change->parts.last().change.splices))
-            History->Record(std::move(change), {trashWritten, ListFileLoaded});
+        if (SaveListText(change->parts.last().change.splices))
+            History->Record(std::move(change), {trashWritten, List.stamp()});
     }
     ActivatePage(0); // from the edit page, showing the list page reloads it
 }
@@ -183,28 +142,25 @@ void TForm1::D1Click() {
 }
 
 void TForm1::TabSheet4Show() {
-    const QString path = TrashFileName(*this);
-    ListBox3->titleModel()->clear();
-    TrashFileShown = FileStamp();
-    if (FileExists(path)) {
-        const HeldFile &content = TrashContent(*this, path);
-        ListBox3->titleModel()->setRecords(content.records);
-        TrashFileShown = content.stamp;
-    } else {
-        TrashHeld = HeldFile(); // nothing of a file that is gone is kept
+    const QString &path = Trash.path();
+    struct Rows {
+        TForm1 &f;
+        ~Rows() { f.ListBox3->titleModel()->setRecords(&f.Trash.records()); }
+    } rows{*this};
+    if (!FileExists(path)) {
+        Trash.Forget(); // nothing of a file that is gone is kept
         if (!CreateEmptyFile(path)) {
             BeepMessage(U("ゴミ箱ファイルの作成に失敗しました。恐れ入りますが、もう一度、"
                           "ゴミ箱ページをクリックして同じ現象が発生するかお確かめください。"));
             return;
         }
-        TrashFileShown = StampOf(path); // the empty file just made
     }
-    SetStatusText(QString::number(ListBox3->titleModel()->count()) +
-                  U("件のメモがゴミ箱に入っています。"));
+    Trash.Reload(); // the empty file just made too: the page shows what it read
+    SetStatusText(QString::number(Trash.records().size()) + U("件のメモがゴミ箱に入っています。"));
 }
 
 void TForm1::RestoreClick() {
-    const QString path = TrashFileName(*this);
+    const QString &path = Trash.path();
     const int sel = ListBox3->itemIndex();
     if (sel < 0) {
         BeepMessage(U("復活させる記事を選択してください。"));
@@ -214,13 +170,16 @@ void TForm1::RestoreClick() {
         BeepMessage(U("ゴミ箱のデータが見つかりません"));
         return;
     }
-    const QList<QByteArray> lines = TrashContent(*this, path).records;
-    if (sel >= lines.size()) {
+    // The list and the trash change together: no other Quorvel writes
+    // either until both are written.
+    FolderLock lock(path);
+    Trash.Reload();
+    if (sel >= Trash.records().size()) {
         // The trash file lost entries behind the program's back.
         BeepMessage(U("ゴミ箱のデータが見つかりません"));
         return;
     }
-    const QByteArray record = lines.at(sel);
+    const QByteArray record = Trash.records().copy(sel);
 
     // The record goes back through the new-memo page and its save, to the
     // end of the list.
@@ -267,7 +226,8 @@ void TForm1::N6Click() {
 }
 
 void TForm1::Button7Click() {
-    const QString path = TrashFileName(*this);
+    const QString &path = Trash.path();
+    FolderLock lock(path);
     // What the trash holds, for the history. A trash that cannot be read is
     // emptied all the same; that cannot be taken back.
     std::optional<QByteArray> held;

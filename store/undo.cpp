@@ -63,6 +63,10 @@ void Refuse(TForm1 &f, bool forward) {
         f.LoadList();
 }
 
+ListFile &FileOf(TForm1 &f, MemoFile file) {
+    return file == MemoFile::List ? f.List : f.Trash;
+}
+
 // Takes back the newest change (forward false) or makes again the one taken
 // back last.
 void Step(TForm1 &f, bool forward) {
@@ -72,11 +76,17 @@ void Step(TForm1 &f, bool forward) {
     auto *c = static_cast<MemoChange *>(
         const_cast<QUndoCommand *>(h.command(forward ? h.index() : h.index() - 1)));
 
+    // No other Quorvel writes either file until the change is written.
+    FolderLock lock(f.ListFileName);
     // Every file the change touches must be as this program left it, before
-    // anything is written.
-    for (const MemoChange::Part &part : std::as_const(c->parts))
-        if (StampOf(MemoFilePath(f, part.file)) != h.left[int(part.file)])
+    // anything is written: the stamp it left, and the content it holds.
+    for (const MemoChange::Part &part : std::as_const(c->parts)) {
+        ListFile &file = FileOf(f, part.file);
+        if (!file.Held() || file.stamp() != h.left[int(part.file)])
+            file.Reload();
+        if (file.stamp() != h.left[int(part.file)] || !file.Unchanged())
             return Refuse(f, forward);
+    }
 
     // The file that gains a memo first: a failure in between leaves it in
     // both files, never in neither.
@@ -88,23 +98,26 @@ void Step(TForm1 &f, bool forward) {
     for (MemoChange::Part *part : std::as_const(order)) {
         if (part->made == forward)
             continue; // written already by an attempt that failed later
-        const QString path = MemoFilePath(f, part->file);
-        FileStamp read;
-        const QByteArray now = ReadWholeFile(path, &read);
-        if (read != h.left[int(part->file)])
-            return Refuse(f, forward);
+        ListFile &file = FileOf(f, part->file);
+        const QByteArrayView now = file.records().content();
         const std::optional<QByteArray> next =
             forward ? part->change.Made(now) : part->change.TakenBack(now);
         if (!next)
             return Refuse(f, forward);
         errno = 0;
-        FileStamp written;
-        const bool done = WriteFileAtomic(path, *next, &written);
+        const FileStamp read = file.stamp();
+        bool done = false;
+        try {
+            done = file.Replace(*next);
+        } catch (...) {
+            ShowChange(f, *c, !forward); // the page shows the files as they are
+            throw;
+        }
         const int error = errno != 0 ? errno : EIO;
         if (!done) {
             // A file that was replaced all the same (only its flush to disk
             // failed) holds the change now.
-            const FileStamp after = StampOf(path);
+            const FileStamp after = StampOf(file.path());
             if (after != read && after.exists) {
                 part->made = forward;
                 h.left[int(part->file)] = after;
@@ -119,7 +132,7 @@ void Step(TForm1 &f, bool forward) {
             throw AppError(FileErrorText(error));
         }
         part->made = forward;
-        h.left[int(part->file)] = written;
+        h.left[int(part->file)] = file.stamp();
     }
     if (forward)
         h.redo();
@@ -138,31 +151,18 @@ ChangeHistory::ChangeHistory(QObject *parent) : QUndoStack(parent) {
 void ChangeHistory::Record(std::unique_ptr<MemoChange> change, const QList<FileStamp> &written) {
     for (qsizetype i = 0; i < change->parts.size() && i < written.size(); ++i)
         left[int(change->parts[i].file)] = written[i];
-    push(change.release()); // drops the changes taken back and not made again
+    // A command that wrote the files as they were (the colour a memo has
+    // already, an edit saved unchanged) leaves nothing to take back, and the
+    // changes taken back can still be made again.
+    const bool changes = std::any_of(change->parts.cbegin(), change->parts.cend(),
+                                     [](const MemoChange::Part &p) { return p.change.Changes(); });
+    if (changes)
+        push(change.release()); // drops the changes taken back and not made again
 }
 
 void ChangeHistory::Rewritten(MemoFile file, const FileStamp &before, const FileStamp &after) {
     if (left[int(file)] == before)
         left[int(file)] = after;
-}
-
-std::optional<LineLayout> LoadedListLayout(const TForm1 &f) {
-    qsizetype crlfSize = f.ListFileTail.size();
-    for (const QByteArray &r : f.ListBox2)
-        crlfSize += r.size() + 2;
-    // The usual case: the file's size says that every record ends in CR LF.
-    if (f.ListFileLoaded.exists && f.ListFileLoaded.size == crlfSize)
-        return std::nullopt;
-    QByteArray text = ReadWholeFile(f.ListFileName);
-    const qsizetype nul = text.indexOf('\0');
-    if (nul >= 0)
-        text.truncate(nul);
-    return LineLayout::Of(text);
-}
-
-QString MemoFilePath(const TForm1 &f, MemoFile file) {
-    return file == MemoFile::List ? f.ListFileName
-                                  : ChangeFileExt(f.ListFileName, QStringLiteral(".trh"));
 }
 
 void TForm1::Undo1Click() {

@@ -65,10 +65,3 @@ class ChangeHistory : public QUndoStack {
     // trash made anew): the history goes on with the file as it is now.
     void Rewritten(MemoFile file, const FileStamp &before, const FileStamp &after);
 };
-
-// The line ends of the list file as loaded, when its records do not all end
-// in CR LF: a rewrite of the loaded records must know them to be taken back.
-std::optional<LineLayout> LoadedListLayout(const TForm1 &f);
-
-// The path of a file of the history.
-QString MemoFilePath(const TForm1 &f, MemoFile file);

@@ -439,7 +439,7 @@ void TForm1::WatchFiles() {
 
 void TForm1::CommandEnded() {
     // A command may have made another list file the current one.
-    const QStringList files{ListFileName, ChangeFileExt(ListFileName, QStringLiteral(".trh"))};
+    const QStringList files{List.path(), Trash.path()};
     if (files != watchedFiles_) {
         watchedFiles_ = files;
         fileWatch_->SetFiles(files);
@@ -453,20 +453,35 @@ void TForm1::CommandEnded() {
 void TForm1::ReloadChangedPage() {
     if (!isVisible() || destroyed_)
         return;
-    // Each page compares the file with the one it read: the program's own
-    // writes left the two the same.
+    // Each page compares its file with what it holds: the program's own
+    // writes left the two the same. The memo selected stays selected where
+    // it now stands.
+    // A file that was not there and still is not has not changed either.
+    const auto unchanged = [](ListFile &file) {
+        return file.Held() ? file.Unchanged() : !StampOf(file.path()).exists;
+    };
     switch (PageControl1->currentIndex()) {
     case 0:
-        if (StampOf(ListFileName) != ListFileLoaded) {
-            const int s = ListBox1->itemIndex();
+        if (!unchanged(List)) {
+            const int row = ListBox1->itemIndex();
+            const QByteArray selected =
+                row >= 0 && row < ListBox2.size() ? ListBox2.copy(row) : QByteArray();
             LoadList();
-            // The same row, or the last one when the list got shorter.
-            ListBox1->setItemIndex(qMin(s, ListBox1->titleModel()->count() - 1));
+            ListBox1->setItemIndex(row >= 0 ? RowOf(ListBox2, selected, row) : -1);
+            if (!List.Held()) // the file is gone: the list shows no memo
+                SetStatusText(QStringLiteral("  0") +
+                              QString::fromUtf8("件のメモが登録されています。"));
         }
         break;
     case 3:
-        if (StampOf(ChangeFileExt(ListFileName, QStringLiteral(".trh"))) != TrashFileShown)
+        if (!unchanged(Trash)) {
+            const int row = ListBox3->itemIndex();
+            const Records &trash = Trash.records();
+            const QByteArray selected =
+                row >= 0 && row < trash.size() ? trash.copy(row) : QByteArray();
             TabSheet4Show();
+            ListBox3->setItemIndex(row >= 0 ? RowOf(trash, selected, row) : -1);
+        }
         break;
     default:
         // What the user types on the new-memo and edit pages stays; the list
@@ -510,7 +525,7 @@ void TForm1::FormCreate() {
 
     // A value never holds a line end, so "\n" stands for a missing key.
     const QByteArray last = Ini::ReadString(ini, "File", "LastFileName", "\n");
-    ListFileName = last == "\n" ? Places().defaultListFile : DecodeCp932(last);
+    SetListFileName(last == "\n" ? Places().defaultListFile : DecodeCp932(last));
     move(Ini::ReadInteger(ini, "Position", "Left", 100), y());
     move(x(), Ini::ReadInteger(ini, "Position", "Top", y()));
     // Stored on another screen layout or scale, the window may lie out of

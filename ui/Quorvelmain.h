@@ -7,6 +7,7 @@
 #include "platform/fileio.h"
 #include "platform/platform.h"
 #include "store/history.h"
+#include "store/listfile.h"
 #include "store/record.h"
 
 #include <QByteArray>
@@ -69,41 +70,18 @@ class TForm1 : public QMainWindow {
     QStatusBar *StatusBar1 = nullptr;
 
     // --- State of the run --------------------------------------------------
-    // The current list file (a native path).
-    QString ListFileName;
-    // The raw list: every record of the list file exactly as stored.
-    QList<QByteArray> ListBox2;
-    // The list file as it was when the raw list was loaded from it (or last
-    // written by this program): a rewrite from the raw list is made only
-    // while the file on disk is still that one.
-    FileStamp ListFileLoaded;
-    // The bytes of the list file from a NUL byte on: never loaded, and put
-    // back after the records by every rewrite.
-    QByteArray ListFileTail;
-    // The list file's whole content as this program last read or wrote it,
-    // when it knows it (not after appending a memo): the raw list's records
-    // share these bytes, and a rewrite makes its change in them.
-    QByteArray ListFileBytes;
-    // Set by a rewrite until the reload that follows: the raw list is then
-    // still the one from before, and while the file has the stamp it was
-    // written with the reload takes its records from ListFileBytes instead of
-    // reading them back.
-    bool ListFileRewritten = false;
-    // The trash file as this program last read or wrote it: its bytes, their
-    // records and the file's stamp then. The trash page, restore and purge
-    // take them instead of reading the file again while it still has that
-    // stamp; anything else reads it afresh.
-    struct HeldFile {
-        QByteArray bytes;
-        QList<QByteArray> records;
-        FileStamp stamp;
-    };
-    HeldFile TrashHeld;
+    // The current list file and its trash file, as this program last read or
+    // wrote them. Every read and write of the memos goes through these.
+    ListFile List;
+    ListFile Trash;
+    // The current list file (a native path), set by SetListFileName.
+    const QString &ListFileName = List.path();
+    // The raw list: every record of the list file exactly as stored, as the
+    // list was last loaded.
+    const Records &ListBox2 = List.records();
     // The changes this program made to the list and its trash in this run,
     // for the Edit menu to take back and make again.
     ChangeHistory *History = nullptr;
-    // The trash file as the trash page last read it (or created it empty).
-    FileStamp TrashFileShown;
     // The row of the memo that Memo3 holds, opened for editing (N1, a double
     // click, Return); -1 while it holds none. Button4 saves only that memo.
     int Memo3Record = -1;
@@ -127,13 +105,15 @@ class TForm1 : public QMainWindow {
 
     // --- The list file -----------------------------------------------------
     void LoadList();
-    // False when writing failed (reported; the file keeps its old content).
-    bool SaveListText(const QByteArray &Text);
-    // The same for the loaded records changed as the splices say (offsets in
-    // the text of the records, each followed by CR LF): the new content is
-    // made in the memory of the loaded one where it can be.
-    bool SaveListChange(const QList<Splice> &splices);
-    // Makes a list file the current one; the history of the one before goes.
+    // Replaces the whole list file by its new text: the loaded records
+    // changed as the splices say (offsets in the text of the records, each
+    // followed by CR LF), the bytes from a NUL on kept after them. False
+    // when writing failed (reported; the file keeps its old content). When
+    // another program changed the file since it was loaded: beep, message,
+    // reload, and the command stops with nothing written.
+    bool SaveListText(const QList<Splice> &splices);
+    // Makes a list file the current one (and its trash the current trash);
+    // the history of the one before goes.
     void SetListFileName(const QString &path);
     // Stops the command when another program changed the list file since it
     // was loaded: beep, message, reload, and nothing is written.
@@ -221,12 +201,6 @@ class TForm1 : public QMainWindow {
     void closeEvent(QCloseEvent *e) override;
 
   private:
-    // Writes the list file's whole new content; the reload that follows
-    // takes it. False when the write failed.
-    bool WriteListBytes(QByteArray whole);
-    // After a rewrite that took the loaded records' memory failed: the list
-    // is read again from the file, and the row selected before is again.
-    void ReloadAfterFailedRewrite(int selected);
     void BuildLayout();
     void BuildMenus();
     void WireHandlers();

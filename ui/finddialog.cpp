@@ -174,15 +174,16 @@ void TForm1::FindMemo(bool Next) {
     FindResult found;
     if (PageControl1->currentIndex() == 3) {
         // The trash entries as the trash file holds them now; the page shows
-        // them, so that the row found is the entry found.
-        const QString path = ChangeFileExt(ListFileName, QStringLiteral(".trh"));
+        // them, so that the row found is the entry found, and the entry
+        // selected stays selected where it now stands.
         const int selected = ListBox3->itemIndex();
-        QList<QByteArray> trash;
-        TrashFileShown = FileStamp();
-        if (FileExists(path))
-            trash = SplitLines(ReadWholeFile(path, &TrashFileShown));
-        ListBox3->titleModel()->setRecords(trash);
-        ListBox3->setItemIndex(selected < trash.size() ? selected : -1);
+        const Records &trash = Trash.records();
+        const QByteArray entry =
+            selected >= 0 && selected < trash.size() ? trash.copy(selected) : QByteArray();
+        if (Trash.Held() || FileExists(Trash.path()))
+            Trash.Reload();
+        ListBox3->titleModel()->setRecords(&trash);
+        ListBox3->setItemIndex(selected >= 0 ? RowOf(trash, entry, selected) : -1);
         list = ListBox3;
         found = FindInRecords(trash, list->itemIndex(), Next, matcher);
     } else {

@@ -2,6 +2,7 @@
 
 #include "platform/cp932.h"
 #include "store/record.h"
+#include "store/records.h"
 
 #include <QApplication>
 #include <QItemSelectionModel>
@@ -76,23 +77,26 @@ void PageControl::keyPressEvent(QKeyEvent *e) {
 }
 
 int TitleModel::rowCount(const QModelIndex &parent) const {
-    return parent.isValid() ? 0 : int(records_.size());
+    return parent.isValid() ? 0 : rows_;
 }
 
 QVariant TitleModel::data(const QModelIndex &index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= records_.size())
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rows_)
         return {};
     return titleText(index.row());
 }
 
-void TitleModel::setRecords(QList<QByteArray> records) {
+void TitleModel::setRecords(const Records *records) {
     beginResetModel();
-    records_ = std::move(records);
+    records_ = records;
+    rows_ = records ? int(records->size()) : 0;
     endResetModel();
 }
 
 QByteArray TitleModel::title(int row) const {
-    return MakeTitle(records_.at(row));
+    if (!records_ || row < 0 || row >= records_->size())
+        return QByteArray();
+    return MakeTitle(records_->at(row));
 }
 
 QString TitleModel::titleText(int row) const {
@@ -101,9 +105,9 @@ QString TitleModel::titleText(int row) const {
 
 QList<QByteArray> TitleModel::titles() const {
     QList<QByteArray> titles;
-    titles.reserve(records_.size());
-    for (const QByteArray &record : records_)
-        titles.append(MakeTitle(record));
+    titles.reserve(rows_);
+    for (int row = 0; row < rows_; ++row)
+        titles.append(title(row));
     return titles;
 }
 

@@ -15,6 +15,8 @@
 #include <QTimer>
 #include <functional>
 
+class Records;
+
 // The tab strip: every page change the user asks for (a click on a tab, the
 // arrow keys, the mouse wheel) is first put to the veto.
 class PageTabBar : public QTabBar {
@@ -51,19 +53,21 @@ class PageControl : public QTabWidget {
 };
 
 // The rows of a title list: one per record, each showing its record's title
-// (code page 932 bytes, decoded only to be shown). The model shares the
-// record list it is given rather than copying it, and works a title out only
-// when a row is drawn or asked for, so that a list of any length is set in
-// constant time.
+// (code page 932 bytes, decoded only to be shown). The model reads the
+// records where they are held (a list file's), works a title out only when a
+// row is drawn or asked for, and is set anew whenever they change, so that a
+// list of any length is set in constant time. A row past the records held
+// meanwhile shows nothing.
 class TitleModel : public QAbstractListModel {
     Q_OBJECT
   public:
     using QAbstractListModel::QAbstractListModel;
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role) const override;
-    void setRecords(QList<QByteArray> records);
-    void clear() { setRecords({}); }
-    int count() const { return int(records_.size()); }
+    // The rows from now on: one per record (none for null).
+    void setRecords(const Records *records);
+    void clear() { setRecords(nullptr); }
+    int count() const { return rows_; }
     // The title of a row (0 <= row < count()), as bytes and as screen text.
     QByteArray title(int row) const;
     QString titleText(int row) const;
@@ -71,7 +75,8 @@ class TitleModel : public QAbstractListModel {
     QList<QByteArray> titles() const;
 
   private:
-    QList<QByteArray> records_;
+    const Records *records_ = nullptr;
+    int rows_ = 0;
 };
 
 // Paints each row through the window's own row-painting handler.

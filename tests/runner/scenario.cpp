@@ -771,7 +771,7 @@ void Scenario::ExecuteExpect(const qvs::Step &step) {
             Fail(Expected(QStringLiteral("rows of ") + w[2].text(), QuoteList(want),
                           QuoteList(got)));
     } else if (what.is("raw")) {
-        const QList<QByteArray> &got = Form1().ListBox2;
+        const QList<QByteArray> got = Form1().ListBox2.ToList();
         QList<QByteArray> want;
         for (qsizetype i = 2; i < w.size(); ++i)
             want << Bytes(w[i]);

@@ -204,5 +204,5 @@ TEST(FindOrder, NextAndPreviousGoRoundTheList) {
     const FindResult none = FindInRecords(records, 2, true, MemoMatcher(U("魚"), kDefault));
     EXPECT_EQ(none.index, -1);
     EXPECT_EQ(none.count, 0);
-    EXPECT_EQ(FindInRecords({}, -1, false, gyu).index, -1);
+    EXPECT_EQ(FindInRecords(QList<QByteArray>(), -1, false, gyu).index, -1);
 }

@@ -31,7 +31,7 @@ TEST(FileChangeTest, RewriteOfAFileWrittenElsewhereComesBackByteForByte) {
         QList<QByteArray> moved = records;
         moved.move(moved.size() - 1, 0);
         const FileChange change = FileChange::Pieces(
-            MoveRecordSplices(records, records.size() - 1, 0), LineLayout::Of(text, records));
+            MoveRecordSplices(records, records.size() - 1, 0), LineLayout::Of(text));
 
         const std::optional<QByteArray> made = change.Made(file);
         ASSERT_TRUE(made);

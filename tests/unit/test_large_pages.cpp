@@ -1,8 +1,7 @@
-// List-sized buffers start on a large page and behave as any other; a list
-// of records this program alone holds is filled again in its own memory,
-// and a list another copy shares is left to that copy.
+// List-sized buffers start on a large page and behave as any other; the
+// records of a list read again are found in the memory they had.
 #include "platform/largepages.h"
-#include "store/record.h"
+#include "store/records.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
@@ -13,67 +12,48 @@ bool OnLargePage(const void *p) {
     return quintptr(p) % quintptr(large_pages::kPage) == 0;
 }
 
-TEST(LargePages, BigBuffersStartOnALargePageAndBehaveAsAnyOther) {
+TEST(LargePages, BigBuffersStartOnALargePageAndGrowKeepingTheirBytes) {
     // Just over three large pages, one of them partial.
     const qsizetype n = 3 * large_pages::kPage + 12345;
-    QByteArray bytes = LargePageBytes(n);
+    ByteBuffer bytes;
+    bytes.resize(n);
     ASSERT_EQ(bytes.size(), n);
-    EXPECT_TRUE(OnLargePage(bytes.constData()));
-    EXPECT_EQ(bytes.constData()[n], '\0');
+    EXPECT_TRUE(OnLargePage(bytes.data()));
     std::memset(bytes.data(), 'x', size_t(n)); // every byte is the buffer's
-    const QByteArray copy = bytes;
-    bytes += "end"; // grows like any byte array, and leaves its copy alone
-    EXPECT_EQ(bytes.size(), n + 3);
-    EXPECT_TRUE(bytes.endsWith("xend"));
-    EXPECT_EQ(copy.size(), n);
-    EXPECT_EQ(copy.count('x'), n);
-    EXPECT_EQ(LargePageBytes(10).size(), 10);
+    const char *before = bytes.data();
+    bytes.append("end", 3); // within the room the large pages leave
+    EXPECT_EQ(bytes.data(), before);
+    bytes.resize(2 * n); // past it: moved, every byte kept
+    EXPECT_TRUE(OnLargePage(bytes.data()));
+    EXPECT_EQ(std::memcmp(bytes.data() + n, "end", 3), 0);
+    EXPECT_EQ(QByteArrayView(bytes.data(), n).count('x'), n);
+    bytes.clear();
+    EXPECT_TRUE(bytes.isEmpty());
+    EXPECT_GE(bytes.capacity(), 2 * n); // emptied, it keeps its memory
 
-    // Elements whose size is no power of two: the first still lies on a
-    // large page, and the storage takes them all where it is.
-    const qsizetype count = 3 * large_pages::kPage / qsizetype(sizeof(QByteArray));
-    QList<QByteArray> list(large_pages::Storage<QByteArray>(count));
-    EXPECT_TRUE(list.isEmpty());
-    const QByteArray item("item");
-    for (qsizetype i = 0; i < count; ++i)
-        list.append(item);
-    EXPECT_TRUE(OnLargePage(list.constData()));
-    EXPECT_EQ(list.size(), count);
-    EXPECT_EQ(list.last(), item);
+    LargeBuffer<qint64> small;
+    small.append(7);
+    EXPECT_EQ(small[0], 7);
 }
 
-TEST(LargePages, RecordListsAreFilledAgainInTheirOwnMemory) {
+TEST(LargePages, RecordsAreFoundAgainInTheirOwnMemory) {
     // Enough records for a list of several megabytes.
     QByteArray many;
-    for (int i = 0; i < 200000; ++i)
+    for (int i = 0; i < 1000000; ++i)
         many += QByteArray::number(i % 10) + "\r\n";
-    QList<QByteArray> records;
-    SplitLinesInto(many, records);
-    ASSERT_EQ(records.size(), 200000);
-    EXPECT_TRUE(OnLargePage(records.constData()));
-    const QByteArray *memory = records.constData();
+    Records records;
+    records.Take(many);
+    ASSERT_EQ(records.size(), 1000000);
+    EXPECT_TRUE(OnLargePage(records.content().data()));
+    const char *memory = records.content().data();
 
-    // Fewer records, then as many again: the list keeps its memory.
-    const QByteArray few = QByteArrayLiteral("a\r\nb\nc");
-    SplitLinesInto(few, records);
-    EXPECT_EQ(records, SplitLines(few));
-    EXPECT_EQ(records.constData(), memory);
-    SplitLinesInto(many, records);
-    EXPECT_EQ(records.size(), 200000);
-    EXPECT_EQ(records.constData(), memory);
-    EXPECT_EQ(records.at(199999), QByteArray("9"));
-
-    // A list that the title rows share is not overwritten under them.
-    const QList<QByteArray> shown = records;
-    SplitLinesInto(few, records);
-    EXPECT_EQ(records, SplitLines(few));
-    EXPECT_EQ(shown.size(), 200000);
-    EXPECT_EQ(shown.at(12345), QByteArray("5"));
-
-    // Nor is one too small for the records: it gets room enough.
-    QList<QByteArray> small = SplitLines(few);
-    SplitLinesInto(many, small);
-    EXPECT_EQ(small, shown);
+    // Fewer records, then as many again: the content keeps its memory.
+    records.Take("a\r\nb\nc");
+    EXPECT_EQ(records, (QList<QByteArray>{"a", "b", "c"}));
+    records.Take(many);
+    EXPECT_EQ(records.size(), 1000000);
+    EXPECT_EQ(records.content().data(), memory);
+    EXPECT_EQ(records.at(999999), QByteArrayView("9"));
 }
 
 } // namespace

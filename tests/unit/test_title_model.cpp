@@ -3,6 +3,7 @@
 // a row dragged with the mouse is reported where it is let go.
 #include "platform/cp932.h"
 #include "store/record.h"
+#include "store/records.h"
 #include "ui/widgets.h"
 
 #include <QApplication>
@@ -17,17 +18,24 @@ QByteArray Sjis(const char *utf8) {
     return *EncodeCp932(QString::fromUtf8(utf8));
 }
 
+// Records as a file of these lines holds them.
+Records Held(const QList<QByteArray> &lines) {
+    Records records;
+    records.Take(lines.join("\r\n") + (lines.isEmpty() ? "" : "\r\n"));
+    return records;
+}
+
 TEST(TitleModel, RowsShowTheTitlesOfTheirRecords) {
     const QByteArray longLine =
         Sjis("あいうえおかきくけこさしすせそたちつてとなにぬねのはひふへほ");
-    const QList<QByteArray> records = {
+    const Records records = Held({
         Sjis("買い物") + LineBreakMarker() + Sjis("牛乳"),
         longLine,
         "plain" + ColorMarker() + "clRed",
         "",
-    };
+    });
     TitleModel model;
-    model.setRecords(records);
+    model.setRecords(&records);
     ASSERT_EQ(model.count(), 4);
     EXPECT_EQ(model.titles(), (QList<QByteArray>{Sjis("買い物"), longLine.left(54), "plain", ""}));
     EXPECT_EQ(model.data(model.index(0), Qt::DisplayRole).toString(), QString::fromUtf8("買い物"));
@@ -35,30 +43,31 @@ TEST(TitleModel, RowsShowTheTitlesOfTheirRecords) {
     EXPECT_FALSE(model.data(model.index(4), Qt::DisplayRole).isValid());
 }
 
-TEST(TitleModel, RowsKeepTheRecordsTheyWereGiven) {
-    // The rows stand for the records as loaded; a later change to the
-    // caller's list must not show through until the rows are set again.
-    QList<QByteArray> records = {"a", "b"};
+TEST(TitleModel, RowsPastTheRecordsHeldShowNothing) {
+    // The rows keep their number until they are set again; records that
+    // went meanwhile (a reload that failed) leave their rows empty.
+    Records records = Held({"a", "b"});
     TitleModel model;
-    model.setRecords(records);
-    records[0] = "changed";
-    records.append("c");
+    model.setRecords(&records);
+    records.Take("changed\r\n");
     EXPECT_EQ(model.count(), 2);
-    EXPECT_EQ(model.title(0), QByteArray("a"));
-    records.clear();
-    EXPECT_EQ(model.titles(), (QList<QByteArray>{"a", "b"}));
+    EXPECT_EQ(model.titles(), (QList<QByteArray>{"changed", ""}));
+    EXPECT_FALSE(model.data(model.index(1), Qt::DisplayRole).toString().size());
+    model.setRecords(&records);
+    EXPECT_EQ(model.count(), 1);
 }
 
 TEST(TitleListView, LongListScrollsToItsLastRow) {
     constexpr int kRows = 200000;
-    QList<QByteArray> records;
-    records.reserve(kRows);
+    QList<QByteArray> lines;
+    lines.reserve(kRows);
     for (int i = 0; i < kRows; ++i)
-        records.append("memo " + QByteArray::number(i));
+        lines.append("memo " + QByteArray::number(i));
+    const Records records = Held(lines);
     TitleListView view;
     view.resize(200, 100);
     view.show();
-    view.titleModel()->setRecords(records);
+    view.titleModel()->setRecords(&records);
     view.setItemIndex(kRows - 1);
     QApplication::processEvents();
     // The whole list is laid out at once: the scroll bar reaches the last
@@ -74,7 +83,8 @@ TEST(TitleListView, DraggedRowIsReportedWhereItIsLetGo) {
     TitleListView view;
     view.resize(300, 200);
     view.setRowsDraggable(true);
-    view.titleModel()->setRecords({"a", "b", "c", "d"});
+    const Records four = Held({"a", "b", "c", "d"});
+    view.titleModel()->setRecords(&four);
     view.show();
     QApplication::processEvents();
     QSignalSpy drops(&view, &TitleListView::rowDropped);
@@ -111,7 +121,8 @@ TEST(TitleListView, DraggedRowIsReportedWhereItIsLetGo) {
     drag(0, {QPoint(vp->width() + 20, centre(2).y())});
     release(QPoint(vp->width() + 20, centre(2).y()));
     drag(1, {});
-    view.titleModel()->setRecords({"x", "y", "z"});
+    const Records three = Held({"x", "y", "z"});
+    view.titleModel()->setRecords(&three);
     release(centre(2));
     EXPECT_EQ(drops.size(), 2);
 }
