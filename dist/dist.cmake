@@ -16,11 +16,13 @@ install(FILES ${CMAKE_BINARY_DIR}/${QV_APP_ID}.metainfo.xml
   DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${CMAKE_SOURCE_DIR}/ui/readme.txt DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
-# An installed program finds its readme from its own folder, wherever the
-# prefix is.
+# An installed program knows itself by its install tree: it runs from a
+# folder named as the install's bin folder, and finds its readme from there,
+# wherever the prefix is.
+get_filename_component(QV_BIN_NAME ${CMAKE_INSTALL_FULL_BINDIR} NAME)
 file(RELATIVE_PATH QV_DOC_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_DOCDIR})
 set_property(SOURCE ${CMAKE_SOURCE_DIR}/platform/platform.cpp APPEND PROPERTY
-  COMPILE_DEFINITIONS QV_DOC_FROM_BIN="${QV_DOC_FROM_BIN}")
+  COMPILE_DEFINITIONS QV_BIN_NAME="${QV_BIN_NAME}" QV_DOC_FROM_BIN="${QV_DOC_FROM_BIN}")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quorvel)
@@ -38,10 +40,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "http://quorvel.example.org/")
 # The libraries it links come from dpkg-shlibdeps. Beside them: the gothic
-# fonts the Japanese text is drawn in, and Qt's platform plugins, without which
-# the program cannot open a window at all.
+# fonts the Japanese text is drawn in, Qt's platform plugins, without which
+# the program cannot open a window at all, and Qt's translations, which make
+# Qt's own dialogs and buttons speak the user's language.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, qt6-qpa-plugins, qt6-translations-l10n")
 # The readme and the home page open through xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 include(CPack)

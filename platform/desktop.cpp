@@ -174,9 +174,9 @@ class DesktopPlatform : public Platform {
         return dialog.selectedFiles().first();
     }
 
-    std::optional<QString> SaveFileName(const QString &filter,
+    std::optional<QString> SaveFileName(const QString &initialFolder, const QString &filter,
                                         const QString &defaultSuffix) override {
-        QFileDialog dialog(DialogParent(), QString(), QString(), filter);
+        QFileDialog dialog(DialogParent(), QString(), initialFolder, filter);
         UseOwnFileDialog(dialog);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);

@@ -2,7 +2,7 @@
 
 #include "platform/apperror.h"
 #include "platform/fileio.h"
-#include "store/record.h"
+#include "platform/paths.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -42,26 +42,26 @@ void ReportUncaughtError(const std::exception &e) {
 
 namespace {
 
-// The installed readme's folder as seen from the installed executable's.
+// The install tree as seen from the installed executable: the name of its
+// folder and where the readme's folder lies from there.
+#ifndef QV_BIN_NAME
+#define QV_BIN_NAME "bin"
+#endif
 #ifndef QV_DOC_FROM_BIN
 #define QV_DOC_FROM_BIN "../share/doc/quorvel"
 #endif
 
-bool UnderSystemFolder(const QString &folder) {
-    const QString clean = QDir::cleanPath(folder);
-    for (const QString &root : {QStringLiteral("/usr"), QStringLiteral("/opt")})
-        if (clean == root || clean.startsWith(root + QLatin1Char('/')))
-            return true;
-    return false;
-}
-
 } // namespace
 
-ProgramPlaces PlacesFor(const QString &executablePath, bool folderWritable,
-                        const QString &configHome, const QString &dataHome) {
-    const QString folder = QFileInfo(executablePath).absolutePath() + QLatin1Char('/');
+ProgramPlaces PlacesFor(const QString &executablePath, const QString &configHome,
+                        const QString &dataHome) {
+    const QFileInfo exe(executablePath);
+    const QString folder = exe.absolutePath() + QLatin1Char('/');
+    const QString installedReadme =
+        QDir::cleanPath(folder + QStringLiteral(QV_DOC_FROM_BIN "/readme.txt"));
     ProgramPlaces places;
-    places.perUser = !folderWritable || UnderSystemFolder(folder);
+    places.perUser = QFileInfo(exe.absolutePath()).fileName() == QLatin1String(QV_BIN_NAME) &&
+                     QFileInfo(installedReadme).isFile();
     if (!places.perUser) {
         places.settingsFile = ChangeFileExt(executablePath, QStringLiteral(".ini"));
         places.defaultListFile = ChangeFileExt(executablePath, QStringLiteral(".lst"));
@@ -74,25 +74,19 @@ ProgramPlaces PlacesFor(const QString &executablePath, bool folderWritable,
     places.settingsFile = config + QStringLiteral("/quorvel.ini");
     places.defaultListFile = data + QStringLiteral("/quorvel.lst");
     places.listFolder = data + QLatin1Char('/');
-    places.readmeFile = QDir::cleanPath(folder + QStringLiteral(QV_DOC_FROM_BIN "/readme.txt"));
+    places.readmeFile = installedReadme;
     return places;
 }
 
 ProgramPlaces Places() {
-    const QString executable = platform().ExecutablePath();
-    const QString folder = QFileInfo(executable).absolutePath();
-    ProgramPlaces places =
-        PlacesFor(executable, QFileInfo(folder).isWritable(),
-                  QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation),
-                  QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
-    if (!places.perUser) {
+    return PlacesFor(platform().ExecutablePath(),
+                     QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation),
+                     QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+}
+
+void MakeFoldersOnWrite(const ProgramPlaces &places) {
+    if (places.perUser)
+        SetFoldersMadeOnWrite({QFileInfo(places.settingsFile).path(), places.listFolder});
+    else
         SetFoldersMadeOnWrite({});
-        return places;
-    }
-    // A copy unpacked under /opt has no installed readme, but one of its own.
-    const QString beside = folder + QStringLiteral("/readme.txt");
-    if (!QFileInfo::exists(places.readmeFile) && QFileInfo::exists(beside))
-        places.readmeFile = beside;
-    SetFoldersMadeOnWrite({QFileInfo(places.settingsFile).path(), places.listFolder});
-    return places;
 }

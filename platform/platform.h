@@ -42,7 +42,7 @@ class Platform {
     // File dialogs; nullopt on Cancel. The filter is in Qt's form.
     virtual std::optional<QString> OpenFileName(const QString &initialFolder,
                                                 const QString &filter) = 0;
-    virtual std::optional<QString> SaveFileName(const QString &filter,
+    virtual std::optional<QString> SaveFileName(const QString &initialFolder, const QString &filter,
                                                 const QString &defaultSuffix) = 0;
     // The colour dialog preset to a plain colour 0x00BBGGRR; nullopt on Cancel.
     virtual std::optional<quint32> ChooseColor(quint32 initial) = 0;
@@ -78,11 +78,13 @@ void BeepMessage(const QString &text);
 // error's own text in the error box. The program then goes on.
 void ReportUncaughtError(const std::exception &e);
 
-// Where the program keeps its files. A copy in a folder that the user may
-// write, and that lies under neither /usr nor /opt, keeps them beside itself:
-// the settings and the default list are named after the executable, new list
+// Where the program keeps its files. A copy that runs where it was built,
+// or from a folder it was unpacked into, keeps them beside itself: the
+// settings and the default list are named after the executable, new list
 // files go into its folder and the readme is the one there. An installed
-// program keeps them in the user's folders instead: the settings in
+// copy, one that runs from the bin folder of an install tree holding its
+// readme in share/doc/quorvel (under any prefix, writable or not), keeps
+// them in the user's folders instead: the settings in
 // <config>/quorvel/quorvel.ini, the default list quorvel.lst and new list
 // files in <data>/quorvel/; its readme is the installed one.
 struct ProgramPlaces {
@@ -93,14 +95,17 @@ struct ProgramPlaces {
     QString readmeFile;
 };
 
-// The rule, from what it depends on: the executable's path, whether the user
-// may write its folder, and the user's configuration and data folders
-// ($XDG_CONFIG_HOME and $XDG_DATA_HOME or their defaults). The installed
-// readme is found from the executable's folder, as installed beside it.
-ProgramPlaces PlacesFor(const QString &executablePath, bool folderWritable,
-                        const QString &configHome, const QString &dataHome);
+// The rule, from the executable's path (its install tree is looked at on
+// disk) and the user's configuration and data folders ($XDG_CONFIG_HOME and
+// $XDG_DATA_HOME or their defaults).
+ProgramPlaces PlacesFor(const QString &executablePath, const QString &configHome,
+                        const QString &dataHome);
 
-// The places of the running program, decided anew on each call. In the
-// user's folders, the two folders are made when a file is first written
-// there: the file layer is told which they are.
+// The places of the running program, from its executable and the user's
+// folders as they are now. Only looks: nothing is changed by asking.
 ProgramPlaces Places();
+
+// Tells the file layer which folders a write may make: for places in the
+// user's folders, those two folders (made when a file is first written
+// there); none otherwise. Called where the program starts.
+void MakeFoldersOnWrite(const ProgramPlaces &places);

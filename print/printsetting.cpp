@@ -5,10 +5,12 @@
 #include "platform/platform.h"
 #include "print/print_unit.h"
 #include "settings/inifile.h"
+#include "store/rowpaint.h"
 #include "ui/Quorvelmain.h"
 #include "ui/fonts.h"
 #include "ui/widgets.h"
 
+#include <QAccessibleWidget>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
@@ -34,9 +36,12 @@ QString U(const char *utf8) {
     return QString::fromUtf8(utf8);
 }
 
+// A background of the program's own, with the theme's text on it where that
+// reads well and black or white where it does not.
 void SetBackground(QWidget *w, const QColor &colour) {
     QPalette p = w->palette();
     p.setColor(QPalette::Window, colour);
+    p.setColor(QPalette::WindowText, TextColorOn(colour, p.color(QPalette::WindowText)));
     w->setPalette(p);
     w->setAutoFillBackground(true);
 }
@@ -99,6 +104,14 @@ bool Typeable(const QString &text, const QLocale &locale) {
             return false;
     }
     return true;
+}
+
+// Screen readers announce the print settings window as the dialog it is,
+// not as a plain window.
+QAccessibleInterface *DialogAccessible(const QString &className, QObject *object) {
+    if (className == QLatin1String("TForm2") && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Dialog);
+    return nullptr;
 }
 
 // The combo box's ten line spacings; item i stands for i + 11.
@@ -224,6 +237,8 @@ void TSpinEdit::focusOutEvent(QFocusEvent *e) {
 // --- The dialog ---------------------------------------------------------------
 
 TForm2::TForm2(QWidget *parent) : QWidget(parent, Qt::Tool) {
+    static const bool spokenAsDialog = (QAccessible::installFactory(DialogAccessible), true);
+    Q_UNUSED(spokenAsDialog);
     setObjectName(QStringLiteral("Form2"));
     BuildLayout();
     FormCreate();
@@ -252,6 +267,10 @@ void TForm2::BuildLayout() {
 
     Label3 = MakeLabel(this, "Label3", "行間隔", 16, 84, 45, 15, Qt::white);
 
+    // Screen readers name each box by the label before it.
+    Label1->setBuddy(SpinEdit1);
+    SpinEdit1->setAccessibleName(Label1->text());
+
     ComboBox1 = new QComboBox(this);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
     ComboBox1->setGeometry(96, 80, 73, 23);
@@ -265,6 +284,8 @@ void TForm2::BuildLayout() {
         ComboBox1->setItemData(i, QSize(60, 15), Qt::SizeHintRole);
     ComboBox1->setCurrentIndex(-1);
     ComboBox1->setEditText(U("何倍?"));
+    Label3->setBuddy(ComboBox1);
+    ComboBox1->setAccessibleName(Label3->text());
     connect(ComboBox1->lineEdit(), &QLineEdit::textEdited, this, &TForm2::ComboTextEdited);
 
     CheckBox1 = new QCheckBox(U("見出し（1行目だけ）を印刷"), this);

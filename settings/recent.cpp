@@ -10,6 +10,7 @@
 #include "ui/Quorvelmain.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QMenu>
 
 namespace {
@@ -169,8 +170,9 @@ void TForm1::FopenClick() {
 }
 
 void TForm1::SaveAs1Click() {
-    const std::optional<QString> chosen =
-        platform().SaveFileName(ListFilter(), QStringLiteral("lst"));
+    // The dialog starts in the folder of the list it copies.
+    const std::optional<QString> chosen = platform().SaveFileName(
+        QFileInfo(ListFileName).absolutePath(), ListFilter(), QStringLiteral("lst"));
     if (!chosen)
         return;
     if (!StorablePath(*chosen))

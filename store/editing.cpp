@@ -167,6 +167,7 @@ void TForm1::ListBox1DblClick() {
     ActivatePage(2);
     // The memo text as one added line: the text, then a line end.
     Memo3->setText(DecodeCp932(RecordToMemoText(ListBox2.at(s))) + U("\r\n"));
+    Memo3Record = s;
 }
 
 void TForm1::N1Click() {
@@ -174,10 +175,11 @@ void TForm1::N1Click() {
 }
 
 void TForm1::Button4Click() {
-    // The selection is the only link to the memo being edited; when the list
-    // was reloaded meanwhile there is none, and nothing may be written.
+    // Only the memo opened for editing is saved, while it is still the one
+    // selected: the edit page reached by the keys holds no memo, and after a
+    // reload of the list meanwhile no row stands for it. Nothing is written.
     const int s = SelectedRecord(*this);
-    if (s < 0) {
+    if (s < 0 || s != Memo3Record) {
         BeepMessage(U("編集対象のメモが選択されていません。"));
         return;
     }
@@ -243,8 +245,12 @@ void TForm1::ListBox1DrawItem(QPainter *Canvas, int Index, const QRect &Rect, bo
     ListBox1Fills[Index] = background;
 
     const QPalette &pal = ListBox1->palette();
-    Canvas->fillRect(Rect, PaintColor(background, pal));
-    Canvas->setPen(PaintColor(foreground, pal));
+    const QColor fill = PaintColor(background, pal);
+    Canvas->fillRect(Rect, fill);
+    // A colour the user chose is read on any theme; the selected row keeps
+    // the theme's own pair.
+    const QColor text = PaintColor(foreground, pal);
+    Canvas->setPen(Selected ? text : TextColorOn(fill, text));
     Canvas->setFont(ListBox1->font());
     const TitleModel *titles = ListBox1->titleModel();
     if (Index >= 0 && Index < titles->count())

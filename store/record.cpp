@@ -172,17 +172,6 @@ QByteArray RecordToMemoText(QByteArrayView record) {
     return text;
 }
 
-QString ChangeFileExt(const QString &path, const QString &ext) {
-    for (qsizetype i = path.size() - 1; i >= 0; --i) {
-        const QChar c = path[i];
-        if (c == u'.')
-            return path.left(i) + ext;
-        if (c == u'/' || c == u':')
-            break;
-    }
-    return path + ext;
-}
-
 QByteArray HiddenTail(QByteArrayView data) {
     const qsizetype nul = data.indexOf('\0');
     return nul < 0 ? QByteArray() : data.sliced(nul).toByteArray();

@@ -3,6 +3,8 @@
 // colour marker and the text form of a colour.
 #pragma once
 
+#include "platform/paths.h" // ChangeFileExt: a trash file is named after its list
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -56,7 +58,3 @@ QByteArray RecordToMemoText(QByteArrayView record);
 inline qsizetype ColorMarkerPos(QByteArrayView record) {
     return record.indexOf(ColorMarker());
 }
-
-// Replaces a path's extension: the last ".", "/" or ":" is found; when it is
-// a ".", everything from it on is replaced by ext, otherwise ext is appended.
-QString ChangeFileExt(const QString &path, const QString &ext);

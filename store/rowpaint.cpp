@@ -1,6 +1,8 @@
 #include "store/rowpaint.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <optional>
 
 TColor RowBackground(QByteArrayView record) {
@@ -106,4 +108,30 @@ QColor PaintColor(TColor colour, const QPalette &palette) {
         return palette.color(QPalette::Active, QPalette::Base);
     // The high byte of a plain colour selects nothing on this desktop.
     return FromBgr(colour & 0x00FFFFFF);
+}
+
+namespace {
+
+double RelativeLuminance(const QColor &c) {
+    const auto linear = [](int channel) {
+        const double v = channel / 255.0;
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    const QColor rgb = c.toRgb();
+    return 0.2126 * linear(rgb.red()) + 0.7152 * linear(rgb.green()) + 0.0722 * linear(rgb.blue());
+}
+
+} // namespace
+
+double ContrastRatio(const QColor &a, const QColor &b) {
+    const double la = RelativeLuminance(a);
+    const double lb = RelativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor TextColorOn(const QColor &background, const QColor &themeText) {
+    if (ContrastRatio(themeText, background) >= 4.5)
+        return themeText;
+    const QColor black(0, 0, 0), white(255, 255, 255);
+    return ContrastRatio(black, background) >= ContrastRatio(white, background) ? black : white;
 }

@@ -1,5 +1,6 @@
 // The colours of the title rows: which colour value a row is filled with, and
-// the screen colour that a colour value stands for on this desktop.
+// the screen colour that a colour value stands for on this desktop; and the
+// colour of a text on a background the program fixes or the user chose.
 #pragma once
 
 #include "store/record.h"
@@ -26,3 +27,12 @@ TColor RowBackground(QByteArrayView record);
 // palette's matching role where there is one, else in the usual Windows
 // value of that system colour; a plain colour is 0x00BBGGRR.
 QColor PaintColor(TColor colour, const QPalette &palette);
+
+// How far apart two colours are for the eye: the ratio of their relative
+// luminances (sRGB, each plus 0.05, the lighter over the darker), 1 to 21.
+double ContrastRatio(const QColor &a, const QColor &b);
+
+// The colour of a text on a background that is not the theme's own: the
+// theme's text colour when it contrasts with the background by at least
+// 4.5 : 1, otherwise black or white, whichever contrasts more.
+QColor TextColorOn(const QColor &background, const QColor &themeText);

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks what an install gives, without touching the system: installs a build
-# into a temporary prefix and validates the desktop entry and the AppStream
-# metadata, then makes the Debian package into a temporary folder and checks
-# its files and dependencies.
+# into the ~/.local of a temporary home and validates the desktop entry and
+# the AppStream metadata, runs the installed program as that home's user to
+# see where it keeps its files, then makes the Debian package into a
+# temporary folder and checks its files and dependencies.
 # Usage: tools/check-install.sh BUILD_DIR [README_FROM_BIN]
 #   README_FROM_BIN: where the program looks for its installed readme's
 #   folder, relative to its own (default ../share/doc/quorvel).
@@ -18,8 +19,9 @@ fail() {
     failed=1
 }
 
-# --- cmake --install into a temporary prefix -------------------------------------
-prefix=$work/prefix
+# --- cmake --install into a temporary prefix: a user's own ~/.local --------------
+home=$work/home
+prefix=$home/.local
 cmake --install "$build" --prefix "$prefix" >/dev/null
 expected="bin/quorvel
 share/applications/$id.desktop
@@ -43,6 +45,32 @@ appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" >"$work
 appstreamcli validate-tree --no-net "$prefix" >"$work/tree.log" 2>&1 ||
     fail "installed tree not valid: $(cat "$work/tree.log")"
 
+# --- the installed program, run by that user -------------------------------------
+# An installed copy keeps its files in the user's folders, not in bin/, even
+# though the user may write there. Its first start on an existing default
+# list records that list in its settings file, so the settings show where
+# both went. Started without a display; ended once the settings are there.
+list=$home/.local/share/quorvel/quorvel.lst
+ini=$home/.config/quorvel/quorvel.ini
+mkdir -p "$(dirname "$list")"
+printf 'memo\r\n' >"$list"
+env -i PATH="$PATH" HOME="$home" LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen \
+    "$prefix/bin/quorvel" >"$work/run.log" 2>&1 &
+pid=$!
+for _ in $(seq 100); do
+    [ -f "$ini" ] && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+done
+kill "$pid" 2>/dev/null || true
+wait "$pid" 2>/dev/null || true
+if [ ! -f "$ini" ]; then
+    fail "the installed program wrote no $ini: $(ls -A "$home/.config" "$prefix/bin" 2>&1; cat "$work/run.log")"
+else
+    grep -qa "=$list" "$ini" || fail "the settings do not name the list $list: $(cat "$ini")"
+fi
+[ "$(ls -A "$prefix/bin")" = quorvel ] || fail "files beside the installed program: $(ls -A "$prefix/bin")"
+
 # --- cpack -G DEB ----------------------------------------------------------------
 (cd "$build" && cpack -G DEB -B "$work/pkg" >"$work/cpack.log" 2>&1) ||
     fail "cpack failed: $(cat "$work/cpack.log")"
@@ -57,7 +85,7 @@ $files"
     owners=$(dpkg-deb -c "$deb" | awk '{print $2}' | sort -u)
     [ "$owners" = "root/root" ] || fail "package files not owned by root: $owners"
     depends=$(dpkg-deb -f "$deb" Depends)
-    for needed in fonts-ipafont-gothic qt6-qpa-plugins libc6 libqt6core6 libqt6gui6 \
+    for needed in fonts-ipafont-gothic qt6-qpa-plugins qt6-translations-l10n libc6 libqt6core6 libqt6gui6 \
         libqt6widgets6 libqt6printsupport6; do
         [[ ", $depends," == *", $needed "* || ", $depends," == *", $needed,"* ]] ||
             fail "package does not depend on $needed: $depends"

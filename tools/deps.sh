@@ -1,7 +1,7 @@
 # Installs the Debian packages the build and the tests need, when missing.
 # Sourced by ./run and ./test.
 QV_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libcups2-dev libgtest-dev libbenchmark-dev
-    fonts-ipafont-gothic poppler-utils xvfb xauth clang libclang-rt-14-dev
+    qt6-translations-l10n fonts-ipafont-gothic poppler-utils xvfb xauth clang libclang-rt-14-dev
     desktop-file-utils appstream dpkg-dev file)
 
 qv_install_missing() {

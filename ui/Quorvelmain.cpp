@@ -6,7 +6,9 @@
 #include "platform/platform.h"
 #include "settings/inifile.h"
 #include "store/history.h"
+#include "store/rowpaint.h"
 #include "ui/fonts.h"
+#include "ui/placement.h"
 #include "ui/widgets.h"
 
 #include <QAction>
@@ -18,8 +20,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 
 namespace {
@@ -49,19 +53,26 @@ QPushButton *MakeButton(QWidget *parent, const char *name, const char *caption, 
     return b;
 }
 
-MemoEdit *MakeMemo(QWidget *parent, const char *name, int l, int t, int w, int h) {
+// A text area, named for screen readers. Tab and Shift+Tab move the focus
+// on, as from any other control: the areas take no tab characters.
+MemoEdit *MakeMemo(QWidget *parent, const char *name, const char *spokenName, int l, int t, int w,
+                   int h) {
     auto *m = new MemoEdit(parent);
     m->setObjectName(U(name));
+    m->setAccessibleName(U(spokenName));
     m->setGeometry(l, t, w, h);
     m->setFont(ProportionalGothic(13));
-    m->setPlainText(U(name)); // the layout's text, removed when first emptied
+    m->setTabChangesFocus(true);
     return m;
 }
 
-// A title list of 13-pixel rows, each painted by the window's handler.
-TitleListView *MakeTitleList(QWidget *parent, const char *name, RowDelegate::Painter paint) {
+// A title list of 13-pixel rows, each painted by the window's handler, named
+// for screen readers after its page.
+TitleListView *MakeTitleList(QWidget *parent, const char *name, const char *spokenName,
+                             RowDelegate::Painter paint) {
     auto *list = new TitleListView(parent);
     list->setObjectName(U(name));
+    list->setAccessibleName(U(spokenName));
     list->setGeometry(8, 16, 400, 225);
     list->setFont(FixedGothic(13));
     list->setItemDelegate(new RowDelegate(13, std::move(paint), list));
@@ -72,6 +83,17 @@ QAction *MakeAction(QMenu *menu, const char *name, const char *caption) {
     QAction *a = menu->addAction(U(caption));
     a->setObjectName(U(name));
     return a;
+}
+
+// Where a window that is not yet shown goes from its position now: there,
+// unless the user could not reach it on the screens as they are.
+QPoint ReachableWindowPosition(const QWidget *w) {
+    // The window system adds the title bar later; the style's one stands in.
+    const int titleBar = w->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, w);
+    QList<QRect> screens;
+    for (const QScreen *screen : QGuiApplication::screens())
+        screens << screen->availableGeometry();
+    return ReachablePosition(QRect(w->pos(), w->size() + QSize(0, titleBar)), titleBar, screens);
 }
 
 QAction *MakeSeparator(QMenu *menu, const char *name) {
@@ -122,6 +144,7 @@ void TForm1::BuildLayout() {
     auto page = [this](const char *name, const char *caption) {
         auto *w = new QWidget();
         w->setObjectName(U(name));
+        w->setAccessibleName(U(caption));
         PageControl1->addTab(w, U(caption));
         return w;
     };
@@ -131,7 +154,7 @@ void TForm1::BuildLayout() {
     TabSheet4 = page("TabSheet4", "ごみ箱");
 
     // The list page.
-    ListBox1 = MakeTitleList(TabSheet1, "ListBox1",
+    ListBox1 = MakeTitleList(TabSheet1, "ListBox1", "To Do リスト",
                              [this](QPainter *p, int row, const QRect &r, bool sel) {
                                  ListBox1DrawItem(p, row, r, sel);
                              });
@@ -146,19 +169,19 @@ void TForm1::BuildLayout() {
     }
 
     // The new-memo page.
-    Memo1 = MakeMemo(TabSheet2, "Memo1", 24, 16, 369, 209);
+    Memo1 = MakeMemo(TabSheet2, "Memo1", "新規入力", 24, 16, 369, 209);
     Button1 = MakeButton(TabSheet2, "Button1", "保存する", 32, 240, 75, 25);
     CheckBox1 = new QCheckBox(U("保存して連続して新規追加する"), TabSheet2);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
     CheckBox1->setGeometry(123, 242, 185, 17);
 
     // The edit page.
-    Memo3 = MakeMemo(TabSheet3, "Memo3", 16, 8, 385, 233);
+    Memo3 = MakeMemo(TabSheet3, "Memo3", "メモの編集", 16, 8, 385, 233);
     Button4 = MakeButton(TabSheet3, "Button4", "編集保存する", 56, 253, 121, 25);
     Button5 = MakeButton(TabSheet3, "Button5", "削除（ゴミ箱に移動）", 200, 253, 121, 25);
 
     // The trash page.
-    ListBox3 = MakeTitleList(TabSheet4, "ListBox3",
+    ListBox3 = MakeTitleList(TabSheet4, "ListBox3", "ごみ箱",
                              [this](QPainter *p, int row, const QRect &r, bool sel) {
                                  ListBox3DrawItem(p, row, r, sel);
                              });
@@ -183,9 +206,18 @@ void TForm1::BuildLayout() {
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false);
     StatusBar1->setFixedHeight(19);
-    // Light yellow: 6750207 in blue-green-red order.
-    StatusBar1->setStyleSheet(
-        QStringLiteral("QStatusBar { background-color: rgb(255, 255, 102); }"));
+    // Light yellow: 6750207 in blue-green-red order, with its text read on
+    // it whatever the theme.
+    const QColor statusColour(255, 255, 102);
+    QPalette statusPalette = StatusBar1->palette();
+    statusPalette.setColor(QPalette::Window, statusColour);
+    statusPalette.setColor(QPalette::WindowText,
+                           TextColorOn(statusColour, statusPalette.color(QPalette::WindowText)));
+    StatusBar1->setPalette(statusPalette);
+    // Its own roles, not the button face that the window is drawn in.
+    StatusBar1->setBackgroundRole(QPalette::Window);
+    StatusBar1->setForegroundRole(QPalette::WindowText);
+    StatusBar1->setAutoFillBackground(true);
     statusPanel_ = new QLabel(StatusBar1);
     statusPanel_->setObjectName(QStringLiteral("StatusPanel"));
     statusPanel_->setTextFormat(Qt::PlainText);
@@ -367,6 +399,9 @@ void TForm1::WireHandlers() {
 }
 
 void TForm1::PageShown(int index) {
+    // The edit page left: no memo is open for editing any more.
+    if (index != 2)
+        Memo3Record = -1;
     // A page's show handler runs when it becomes visible: not while the window
     // is still being created or is closed.
     if (!isVisible() || destroyed_)
@@ -495,6 +530,9 @@ void TForm1::FormCreate() {
     SetListFileName(last == "\n" ? Places().defaultListFile : DecodeCp932(last));
     move(Ini::ReadInteger(ini, "Position", "Left", 100), y());
     move(x(), Ini::ReadInteger(ini, "Position", "Top", y()));
+    // Stored on another screen layout or scale, the window may lie out of
+    // the user's reach: it then goes onto the nearest screen.
+    move(ReachableWindowPosition(this));
     if (Ini::ReadInteger(ini, "Setting", "Page", 0) == 1) {
         N9->setText(QString::fromUtf8(N9Caption).mid(1));
         N9->setChecked(true);
@@ -556,6 +594,7 @@ void TForm1::TabSheet3Show() {
 
 void TForm1::TabSheet3Exit() {
     Memo3->clear();
+    Memo3Record = -1;
 }
 
 void TForm1::CloseMenuClick() {

@@ -82,6 +82,9 @@ class TForm1 : public QMainWindow {
     // The changes this program made to the list and its trash in this run,
     // for the Edit menu to take back and make again.
     ChangeHistory *History = nullptr;
+    // The row of the memo that Memo3 holds, opened for editing (N1, a double
+    // click, Return); -1 while it holds none. Button4 saves only that memo.
+    int Memo3Record = -1;
     // The colour the colour dialog opens with: the one chosen last in this run.
     TColor ColorDialog1Color = 0x00000000;
     // The background each row of the title list was last painted with.

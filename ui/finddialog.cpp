@@ -7,11 +7,13 @@
 #include "store/record.h"
 #include "ui/Quorvelmain.h"
 #include "ui/fonts.h"
+#include "ui/placement.h"
 #include "ui/widgets.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QShowEvent>
 
 TForm3 *Form3 = nullptr;
@@ -80,6 +82,11 @@ FindOptions TForm3::Options() const {
 }
 
 void TForm3::ShowFind() {
+    if (!isVisible()) {
+        // Beside the main window, not over the memo it is to find.
+        move(BesidePosition(owner_->frameGeometry(), frameGeometry().size(),
+                            owner_->screen()->availableGeometry()));
+    }
     show();
     raise();
     activateWindow();

@@ -1,4 +1,5 @@
-// The program as its entry makes it: the application title, the main window
+// The program as its entry makes it: the application title, where the files
+// are kept (an installed copy may make the user's folders), the main window
 // (its creation runs FormCreate), then the hidden print settings dialog and
 // the hidden find dialog. Destroying it destroys the print settings dialog,
 // then the main window, which runs FormDestroy and takes its find dialog
@@ -7,12 +8,19 @@
 
 #include <memory>
 
+class QLocale;
+class QTranslator;
 class TForm1;
 class TForm2;
 class TForm3;
 
 // Sets the application's title, "Quorvel".
 void InitApplication();
+
+// Qt's own texts (its dialogs and standard buttons) in the language of the
+// locale: Qt's translation is loaded into translator, which the application
+// then uses. False when Qt has none for that language.
+bool InstallQtTranslation(QTranslator &translator, const QLocale &locale);
 
 class QuorvelProgram {
   public:

@@ -3,10 +3,15 @@
 #include "ui/program.h"
 
 #include <QApplication>
+#include <QLocale>
+#include <QTranslator>
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
     InitApplication();
+    // Qt's dialogs and buttons speak the user's language, as the program does.
+    QTranslator qtTexts;
+    InstallQtTranslation(qtTexts, QLocale());
     int rc = 0;
     {
         QuorvelProgram program;

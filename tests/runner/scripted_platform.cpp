@@ -180,7 +180,8 @@ std::optional<QString> ScriptedPlatform::OpenFileName(const QString &, const QSt
     return a->text;
 }
 
-std::optional<QString> ScriptedPlatform::SaveFileName(const QString &, const QString &) {
+std::optional<QString> ScriptedPlatform::SaveFileName(const QString &, const QString &,
+                                                      const QString &) {
     const std::optional<Answer> a = Take(Dialog::Save);
     if (!a || a->cancel)
         return std::nullopt;

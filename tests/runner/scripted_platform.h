@@ -73,7 +73,7 @@ class ScriptedPlatform : public Platform {
                                     int maxLength) override;
     std::optional<QString> OpenFileName(const QString &initialFolder,
                                         const QString &filter) override;
-    std::optional<QString> SaveFileName(const QString &filter,
+    std::optional<QString> SaveFileName(const QString &initialFolder, const QString &filter,
                                         const QString &defaultSuffix) override;
     std::optional<quint32> ChooseColor(quint32 initial) override;
     std::unique_ptr<PageSurface> ChoosePrinter() override;

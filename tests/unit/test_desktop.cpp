@@ -36,8 +36,9 @@ class RealFileDialogs : public TestPlatform {
     std::optional<QString> OpenFileName(const QString &folder, const QString &filter) override {
         return desktop_->OpenFileName(folder, filter);
     }
-    std::optional<QString> SaveFileName(const QString &filter, const QString &suffix) override {
-        return desktop_->SaveFileName(filter, suffix);
+    std::optional<QString> SaveFileName(const QString &folder, const QString &filter,
+                                        const QString &suffix) override {
+        return desktop_->SaveFileName(folder, filter, suffix);
     }
 
   private:

@@ -22,59 +22,71 @@ int ModeOf(const QString &path) {
 
 } // namespace
 
-TEST(PlacesRule, ACopyOfTheUsersOwnKeepsItsFilesBesideItself) {
-    const ProgramPlaces own = PlacesFor(QStringLiteral("/home/u/apps/quorvel"), true, Config, Data);
-    EXPECT_FALSE(own.perUser);
-    EXPECT_EQ(own.settingsFile, QStringLiteral("/home/u/apps/quorvel.ini"));
-    EXPECT_EQ(own.defaultListFile, QStringLiteral("/home/u/apps/quorvel.lst"));
-    EXPECT_EQ(own.listFolder, QStringLiteral("/home/u/apps/"));
-    EXPECT_EQ(own.readmeFile, QStringLiteral("/home/u/apps/readme.txt"));
+namespace {
 
-    // Folders whose names only begin like the system's are the user's too.
-    for (const char *exe : {"/usrdata/quorvel", "/optional/bin/quorvel", "/home/usr/quorvel"})
-        EXPECT_FALSE(PlacesFor(QString::fromUtf8(exe), true, Config, Data).perUser) << exe;
+// Folders and files made under a temporary folder, as an install or an
+// unpacked copy leaves them.
+class PlacesRule : public ::testing::Test {
+  protected:
+    QString Make(const char *name) {
+        const QString path = dir_.filePath(QString::fromUtf8(name));
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly)) << name;
+        return path;
+    }
+    QTemporaryDir dir_;
+};
+
+} // namespace
+
+TEST_F(PlacesRule, AnInstallTreeUnderAnyPrefixKeepsTheFilesInTheUsersFolders) {
+    // cmake --install build --prefix ~/.local: a folder the user may write.
+    const QString exe = Make("home/.local/bin/quorvel");
+    const QString readme = Make("home/.local/share/doc/quorvel/readme.txt");
+    // A trailing "/" on the user's folders changes nothing.
+    const ProgramPlaces p = PlacesFor(exe, Config + QLatin1Char('/'), Data);
+    EXPECT_TRUE(p.perUser);
+    EXPECT_EQ(p.settingsFile, QStringLiteral("/home/u/.config/quorvel/quorvel.ini"));
+    EXPECT_EQ(p.defaultListFile, QStringLiteral("/home/u/.local/share/quorvel/quorvel.lst"));
+    EXPECT_EQ(p.listFolder, QStringLiteral("/home/u/.local/share/quorvel/"));
+    EXPECT_EQ(p.readmeFile, readme);
 }
 
-TEST(PlacesRule, AnInstalledProgramKeepsItsFilesInTheUsersFolders) {
-    struct Case {
-        const char *exe;
-        bool writable;
-        const char *readme;
-    };
-    const Case cases[] = {
-        {"/usr/bin/quorvel", true, "/usr/share/doc/quorvel/readme.txt"},
-        {"/usr/local/bin/quorvel", true, "/usr/local/share/doc/quorvel/readme.txt"},
-        {"/opt/quorvel/bin/quorvel", true, "/opt/quorvel/share/doc/quorvel/readme.txt"},
-        {"/usr/../opt/quorvel", true, "/share/doc/quorvel/readme.txt"},
-        // A folder the user cannot write, wherever it is.
-        {"/home/other/bin/quorvel", false, "/home/other/share/doc/quorvel/readme.txt"},
-    };
-    for (const Case &c : cases) {
-        // A trailing "/" on the user's folders changes nothing.
-        const ProgramPlaces p =
-            PlacesFor(QString::fromUtf8(c.exe), c.writable, Config + QLatin1Char('/'), Data);
-        EXPECT_TRUE(p.perUser) << c.exe;
-        EXPECT_EQ(p.settingsFile, QStringLiteral("/home/u/.config/quorvel/quorvel.ini")) << c.exe;
-        EXPECT_EQ(p.defaultListFile, QStringLiteral("/home/u/.local/share/quorvel/quorvel.lst"))
-            << c.exe;
-        EXPECT_EQ(p.listFolder, QStringLiteral("/home/u/.local/share/quorvel/")) << c.exe;
-        EXPECT_EQ(p.readmeFile, QString::fromUtf8(c.readme)) << c.exe;
+TEST_F(PlacesRule, ACopyOutsideAnInstallTreeKeepsItsFilesBesideItself) {
+    // Where it was built (an install tree's readme above it does not count:
+    // the folder is no bin folder), unpacked into a folder named bin without
+    // the tree around it, and beside a readme folder that is no file.
+    Make("share/doc/quorvel/readme.txt");
+    Make("unpacked/bin/readme.txt");
+    QDir().mkpath(dir_.filePath(QStringLiteral("odd/share/doc/quorvel/readme.txt")));
+    for (const char *name : {"build/quorvel", "unpacked/bin/quorvel", "odd/bin/quorvel"}) {
+        const QString exe = Make(name);
+        const QString folder = QFileInfo(exe).path() + QLatin1Char('/');
+        const ProgramPlaces own = PlacesFor(exe, Config, Data);
+        EXPECT_FALSE(own.perUser) << name;
+        EXPECT_EQ(own.settingsFile, folder + QStringLiteral("quorvel.ini")) << name;
+        EXPECT_EQ(own.defaultListFile, folder + QStringLiteral("quorvel.lst")) << name;
+        EXPECT_EQ(own.listFolder, folder) << name;
+        EXPECT_EQ(own.readmeFile, folder + QStringLiteral("readme.txt")) << name;
     }
 }
 
 namespace {
 
-// The program installed in /usr/bin, for a user whose home has no
-// configuration or data folder yet.
+// The program installed into the user's ~/.local, for a user whose home has
+// no configuration or data folder yet.
 class InstalledProgramTest : public ProgramTest {
   protected:
     InstalledProgramTest() {
-        platform_ = std::make_unique<TestPlatform>(QStringLiteral("/usr/bin/quorvel"));
+        platform_ = std::make_unique<TestPlatform>(Path("home/.local/bin/quorvel"));
         platform_->recordDialogs = true;
     }
     void SetUp() override {
         ProgramTest::SetUp();
         oldMask_ = ::umask(027);
+        ASSERT_TRUE(QDir().mkpath(Path("home/.local/share/doc/quorvel")));
+        Write("home/.local/share/doc/quorvel/readme.txt", "readme");
         SetHomes(Path("home/.config"), Path("home/.local/share"));
     }
     void TearDown() override {
@@ -105,11 +117,7 @@ TEST_F(InstalledProgramTest, FilesGoToTheUsersFoldersMadeOnFirstWrite) {
 
     SaveMemo("first memo");
     EXPECT_EQ(Read("home/.local/share/quorvel/quorvel.lst"), QByteArray("first memo\r\n"));
-    // The program's own folder gets the user's usual permissions; the
-    // folders above it, missing too, are private as the desktop wants them.
-    EXPECT_EQ(ModeOf(Path("home")), 0700);
-    EXPECT_EQ(ModeOf(Path("home/.local")), 0700);
-    EXPECT_EQ(ModeOf(Path("home/.local/share")), 0700);
+    // The program's own folder gets the user's usual permissions.
     EXPECT_EQ(ModeOf(Path("home/.local/share/quorvel")), 0750);
     EXPECT_EQ(ModeOf(Path("home/.local/share/quorvel/quorvel.lst")), 0640);
 
@@ -123,10 +131,14 @@ TEST_F(InstalledProgramTest, FilesGoToTheUsersFoldersMadeOnFirstWrite) {
     f.Fopen->trigger();
     f.ReadMe->trigger();
     EXPECT_EQ(platform_->events,
-              QStringList({QStringLiteral("open ") + data + U("|リストファイル(*.lst)"),
-                           QStringLiteral("viewer /usr/share/doc/quorvel/readme.txt")}));
+              QStringList(
+                  {QStringLiteral("open ") + data + U("|リストファイル(*.lst)"),
+                   QStringLiteral("viewer ") + Path("home/.local/share/doc/quorvel/readme.txt")}));
 
     Close();
+    // The folders above the program's own, missing too, are private as the
+    // desktop wants them.
+    EXPECT_EQ(ModeOf(Path("home/.config")), 0700);
     EXPECT_EQ(ModeOf(Path("home/.config/quorvel")), 0750);
     const QByteArray ini = Read("home/.config/quorvel/quorvel.ini");
     EXPECT_TRUE(
@@ -150,9 +162,8 @@ TEST_F(InstalledProgramTest, AFolderThatCannotBeMadeIsReportedAndNothingIsLost) 
     EXPECT_EQ(Read("plain"), QByteArray("x"));
     EXPECT_EQ(f.Memo1->text(), U("kept memo"));
 
-    // Once the data folder can be made, the same memo is saved.
-    SetHomes(Path("home/.config"), Path("home/.local/share"));
-    f.SetListFileName(Places().defaultListFile);
+    // Once the data folder can be made, the same memo is saved there.
+    ASSERT_TRUE(QFile::remove(Path("plain")));
     f.Button1->click();
-    EXPECT_EQ(Read("home/.local/share/quorvel/quorvel.lst"), QByteArray("kept memo\r\n"));
+    EXPECT_EQ(Read("plain/quorvel/quorvel.lst"), QByteArray("kept memo\r\n"));
 }

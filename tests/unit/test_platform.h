@@ -20,7 +20,7 @@ inline QString U(const char *s) {
 // Records beeps, message boxes, error reports and start requests as lines of
 // text ("beep", "message TEXT", "error TEXT", "viewer PATH", "url ADDRESS").
 // With recordDialogs set, each dialog is recorded too, as it was called:
-// "input TITLE|PROMPT|MAXLENGTH", "open FOLDER|FILTER", "save FILTER|SUFFIX",
+// "input TITLE|PROMPT|MAXLENGTH", "open FOLDER|FILTER", "save FOLDER|FILTER|SUFFIX",
 // "colour BBGGRR" (the preset, in hex) and "printer".
 // Dialogs take the oldest queued answer of their kind; none queued is Cancel.
 // The print dialog answers with what printer makes, Cancel when it is unset.
@@ -47,8 +47,10 @@ class TestPlatform : public Platform {
         Dialog(QStringLiteral("open ") + folder + QLatin1Char('|') + filter);
         return Take(opens);
     }
-    std::optional<QString> SaveFileName(const QString &filter, const QString &suffix) override {
-        Dialog(QStringLiteral("save ") + filter + QLatin1Char('|') + suffix);
+    std::optional<QString> SaveFileName(const QString &folder, const QString &filter,
+                                        const QString &suffix) override {
+        Dialog(QStringLiteral("save ") + folder + QLatin1Char('|') + filter + QLatin1Char('|') +
+               suffix);
         return Take(saves);
     }
     std::optional<quint32> ChooseColor(quint32 initial) override {

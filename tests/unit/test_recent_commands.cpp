@@ -1,9 +1,11 @@
 // The file commands as the dialogs see them: the input box's title, prompt
 // and length limit, the open dialog's folder and filter, the save dialog's
-// filter and default extension, and a recent entry made from its menu item.
+// folder, filter and default extension, and a recent entry made from its
+// menu item.
 #include "test_support.h"
 
 #include <QAction>
+#include <QDir>
 #include <QMenu>
 
 using namespace testing_support;
@@ -44,12 +46,19 @@ TEST_F(FileCommandsTest, InputBoxIsAskedAgainWithTheSameTitleAndPrompt) {
     EXPECT_EQ(program_->form1().ListFileName, Folder() + QStringLiteral("quorvel.lst"));
 }
 
-TEST_F(FileCommandsTest, OpenStartsInTheProgramFolderAndSaveAddsLst) {
-    program_->form1().Fopen->trigger();
-    program_->form1().SaveAs1->trigger();
+TEST_F(FileCommandsTest, OpenStartsInTheProgramFolderSaveInTheListsAndAddsLst) {
+    ASSERT_TRUE(QDir().mkpath(Path("lists")));
+    Write("lists/other.lst", "x\r\n");
+    platform_->opens = {std::nullopt, Path("lists/other.lst")};
+    for (int i = 0; i < 2; ++i) {
+        program_->form1().Fopen->trigger();
+        program_->form1().SaveAs1->trigger();
+    }
+    const QString open = QStringLiteral("open ") + Folder() + QLatin1Char('|') + U(Filter);
+    const QString save = QLatin1Char('|') + U(Filter) + QStringLiteral("|lst");
     EXPECT_EQ(platform_->events,
-              QStringList({QStringLiteral("open ") + Folder() + QLatin1Char('|') + U(Filter),
-                           QStringLiteral("save ") + U(Filter) + QStringLiteral("|lst")}));
+              QStringList({open, QStringLiteral("save ") + dir_.path() + save, open,
+                           QStringLiteral("save ") + Path("lists") + save}));
 }
 
 TEST_F(FileCommandsTest, RecentEntriesAreTheItemsAfterTheSeparator) {
