@@ -3,6 +3,7 @@
 #include "platform/apperror.h"
 #include "platform/pagesurface.h"
 #include "platform/platform.h"
+#include "platform/utf8.h"
 #include "print/print_unit.h"
 #include "settings/inifile.h"
 #include "store/rowpaint.h"
@@ -31,10 +32,6 @@ namespace {
 
 constexpr int SpinMin = 9;
 constexpr int SpinMax = 30;
-
-QString U(const char *utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 // A background of the program's own, with the theme's text on it where that
 // reads well and black or white where it does not.

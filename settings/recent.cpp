@@ -5,6 +5,7 @@
 #include "platform/cp932.h"
 #include "platform/fileio.h"
 #include "platform/platform.h"
+#include "platform/utf8.h"
 #include "settings/inifile.h"
 #include "settings/recentslots.h"
 #include "ui/Quorvelmain.h"
@@ -20,10 +21,6 @@ const QByteArray RecentSection("RecentFile");
 // The File menu's designed items (six commands and the separator) come
 // first; recent entries follow from this index on.
 constexpr int FirstRecentIndex = 7;
-
-QString U(const char *utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 // The one file type, as the dialog's file-type box shows it; the pattern is
 // taken from the brackets at its end.
@@ -122,7 +119,7 @@ void TForm1::RecentFileClick(QAction *Sender) {
     SetListFileName(path);
     UpdateRecentFiles();
     LoadList();
-    ActivatePage(0);
+    ActivatePage(ListPage);
 }
 
 void TForm1::New1Click() {
@@ -166,7 +163,7 @@ void TForm1::FopenClick() {
     SetListFileName(*chosen);
     UpdateRecentFiles();
     LoadList();
-    ActivatePage(0);
+    ActivatePage(ListPage);
 }
 
 void TForm1::SaveAs1Click() {

@@ -5,6 +5,7 @@
 #include "platform/cp932.h"
 #include "platform/fileio.h"
 #include "platform/platform.h"
+#include "platform/utf8.h"
 #include "store/history.h"
 #include "store/record.h"
 #include "store/rowpaint.h"
@@ -15,10 +16,6 @@
 #include <QPainter>
 
 namespace {
-
-QString U(const char *utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 // The selected row of the title list when it stands for a loaded record,
 // else -1. After a failed load no row may be taken for a record.
@@ -85,10 +82,10 @@ NewMemoResult SaveNewMemo(TForm1 &f, const QByteArray *bytesShown, Splice *appen
         *written = stamp;
     f.Memo1->clear();
     if (f.CheckBox1->isChecked()) {
-        f.ActivatePage(1);
+        f.ActivatePage(TForm1::NewMemoPage);
         f.SetStatusText(U("新規保存できました。"));
     } else {
-        f.ActivatePage(0); // showing the list page reloads it
+        f.ActivatePage(TForm1::ListPage); // showing the list page reloads it
     }
     return NewMemoResult::Saved;
 }
@@ -164,7 +161,7 @@ void TForm1::ListBox1DblClick() {
         return;
     }
     Memo3->clear();
-    ActivatePage(2);
+    ActivatePage(EditPage);
     // The memo text as one added line: the text, then a line end.
     Memo3->setText(DecodeCp932(RecordToMemoText(ListBox2.at(s))) + U("\r\n"));
     Memo3Record = s;
@@ -205,7 +202,7 @@ void TForm1::Button4Click() {
     list.layout = List.Layout();
     if (SaveListText(list.splices))
         History->Record(std::move(change), {List.stamp()});
-    ActivatePage(0); // showing the list page reloads it
+    ActivatePage(ListPage); // showing the list page reloads it
 }
 
 void TForm1::BgColorClick() {

@@ -3,6 +3,7 @@
 #include "platform/cp932.h"
 #include "platform/fileio.h"
 #include "platform/platform.h"
+#include "platform/utf8.h"
 #include "store/editing.h"
 #include "store/history.h"
 #include "store/record.h"
@@ -15,10 +16,6 @@
 #include <cerrno>
 
 namespace {
-
-QString U(const char *utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 // Appends the selected memo's record to the trash file. True only when the
 // record is in the trash file now; every failure has been reported. When
@@ -126,7 +123,7 @@ void TForm1::Button5Click() {
         if (SaveListText(change->parts.last().change.splices))
             History->Record(std::move(change), {trashWritten, List.stamp()});
     }
-    ActivatePage(0); // from the edit page, showing the list page reloads it
+    ActivatePage(ListPage); // from the edit page, showing the list page reloads it
 }
 
 void TForm1::DummyButtonClick() {
@@ -206,7 +203,7 @@ void TForm1::RestoreClick() {
             History->Record(std::move(change), {trashWritten});
         }
     }
-    ActivatePage(3);
+    ActivatePage(TrashPage);
 }
 
 void TForm1::Button6Click() {

@@ -2,6 +2,7 @@
 #include "platform/apperror.h"
 #include "platform/fileio.h"
 #include "platform/platform.h"
+#include "platform/utf8.h"
 #include "store/history.h"
 #include "store/record.h"
 #include "ui/Quorvelmain.h"
@@ -10,10 +11,6 @@
 #include <cerrno>
 
 namespace {
-
-QString U(const char *utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 // The row to select after a change was taken back (forward false) or made
 // again: the memo's row there, else the row where it stood, else the row
@@ -29,19 +26,19 @@ int RowAfter(const MemoRows &rows, bool forward, int count, int kept) {
 // and selects the rows of the change.
 void ShowChange(TForm1 &f, const MemoChange &c, bool forward) {
     switch (f.PageControl1->currentIndex()) {
-    case 1:
-    case 2:
-        f.ActivatePage(0); // showing the list page loads it
+    case TForm1::NewMemoPage:
+    case TForm1::EditPage:
+        f.ActivatePage(TForm1::ListPage); // showing the list page loads it
         f.ListBox1->setItemIndex(RowAfter(c.list, forward, f.ListBox1->titleModel()->count(), -1));
         break;
-    case 0: {
+    case TForm1::ListPage: {
         const int kept = f.ListBox1->itemIndex();
         f.LoadList();
         f.ListBox1->setItemIndex(
             RowAfter(c.list, forward, f.ListBox1->titleModel()->count(), kept));
         break;
     }
-    case 3: {
+    case TForm1::TrashPage: {
         const int kept = f.ListBox3->itemIndex();
         f.TabSheet4Show();
         f.ListBox3->setItemIndex(
@@ -79,7 +76,7 @@ void Step(TForm1 &f, bool forward) {
         BeepMessage(forward
                         ? U("ファイルが他のプログラムによって変更されたため、やり直せません。")
                         : U("ファイルが他のプログラムによって変更されたため、元に戻せません。"));
-        if (f.PageControl1->currentIndex() == 0)
+        if (f.PageControl1->currentIndex() == TForm1::ListPage)
             f.LoadList();
         return;
     case ChangeHistory::Outcome::Failed:

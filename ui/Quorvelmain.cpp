@@ -4,6 +4,7 @@
 #include "platform/cp932.h"
 #include "platform/fileio.h"
 #include "platform/platform.h"
+#include "platform/utf8.h"
 #include "settings/inifile.h"
 #include "store/history.h"
 #include "store/rowpaint.h"
@@ -39,10 +40,6 @@ constexpr int SettleMs = 400;
 // The layout's captions of the two start-up options, with their leading blank.
 const char *const N9Caption = " 起動時に「新規入力」ページを開く";
 const char *const N10Caption = " 終了時に「ゴミ箱」を空にする";
-
-QString U(const char *utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 QPushButton *MakeButton(QWidget *parent, const char *name, const char *caption, int l, int t, int w,
                         int h) {
@@ -407,16 +404,16 @@ void TForm1::PageShown(int index) {
     if (!isVisible() || destroyed_)
         return;
     switch (index) {
-    case 0:
+    case ListPage:
         Run([this] { TabSheet1Show(); });
         break;
-    case 1:
+    case NewMemoPage:
         Run([this] { TabSheet2Show(); });
         break;
-    case 2:
+    case EditPage:
         Run([this] { TabSheet3Show(); });
         break;
-    case 3:
+    case TrashPage:
         Run([this] { TabSheet4Show(); });
         break;
     default:
@@ -463,7 +460,7 @@ void TForm1::ReloadChangedPage() {
         return file.Held() ? file.Unchanged() : !StampOf(file.path()).exists;
     };
     switch (PageControl1->currentIndex()) {
-    case 0:
+    case ListPage:
         if (!unchanged(List)) {
             const int row = ListBox1->itemIndex();
             const QByteArray selected =
@@ -475,7 +472,7 @@ void TForm1::ReloadChangedPage() {
                               QString::fromUtf8("件のメモが登録されています。"));
         }
         break;
-    case 3:
+    case TrashPage:
         if (!unchanged(Trash)) {
             const int row = ListBox3->itemIndex();
             const Records &trash = Trash.records();
@@ -550,10 +547,10 @@ void TForm1::FormCreate() {
         UpdateRecentFiles();
 
     if (N9->isChecked()) {
-        ActivatePage(1);
+        ActivatePage(NewMemoPage);
         setWindowTitle(QStringLiteral("Quorvel: ") + ListFileName);
     } else {
-        ActivatePage(0);
+        ActivatePage(ListPage);
     }
 }
 
@@ -576,7 +573,7 @@ void TForm1::FormDestroy() {
 void TForm1::PageControl1Changing(bool &AllowChange) {
     QTabBar *bar = PageControl1->tabBar();
     const int hit = bar->tabAt(bar->mapFromGlobal(platform().CursorPos()));
-    AllowChange = hit != 2;
+    AllowChange = hit != EditPage;
 }
 
 void TForm1::TabSheet1Show() {

@@ -45,6 +45,8 @@ class TForm1 : public QMainWindow {
             *Print = nullptr, *CloseMenu = nullptr, *N7 = nullptr;
     QMenu *N8 = nullptr; // Settings
     QAction *N9 = nullptr, *N10 = nullptr;
+    // The Edit menu (not the find dialog's search field, TForm3::Edit1: the
+    // two keep the names the program gives them).
     QMenu *Edit1 = nullptr;
     QAction *Undo1 = nullptr, *Redo1 = nullptr, *N11 = nullptr, *Find1 = nullptr,
             *FindNext1 = nullptr, *FindPrev1 = nullptr;
@@ -57,6 +59,8 @@ class TForm1 : public QMainWindow {
     QAction *Restore = nullptr, *N6 = nullptr;
 
     PageControl *PageControl1 = nullptr;
+    // The pages of PageControl1, by their index.
+    enum Page { ListPage = 0, NewMemoPage = 1, EditPage = 2, TrashPage = 3 };
     QWidget *TabSheet1 = nullptr, *TabSheet2 = nullptr, *TabSheet3 = nullptr, *TabSheet4 = nullptr;
     TitleListView *ListBox1 = nullptr;
     QPushButton *Button2 = nullptr, *Button3 = nullptr;

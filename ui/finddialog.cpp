@@ -3,6 +3,7 @@
 #include "platform/cp932.h"
 #include "platform/fileio.h"
 #include "platform/platform.h"
+#include "platform/utf8.h"
 #include "settings/inifile.h"
 #include "store/record.h"
 #include "ui/Quorvelmain.h"
@@ -19,10 +20,6 @@
 TForm3 *Form3 = nullptr;
 
 namespace {
-
-QString U(const char *utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 template <class W> W *Place(W *w, const char *name, int l, int t, int width, int height) {
     w->setObjectName(U(name));
@@ -176,7 +173,7 @@ void TForm1::FindMemo(bool Next) {
     const MemoMatcher matcher(text, Form3->Options());
     TitleListView *list = ListBox1;
     FindResult found;
-    if (PageControl1->currentIndex() == 3) {
+    if (PageControl1->currentIndex() == TrashPage) {
         // The trash entries as the trash file holds them now; the page shows
         // them, so that the row found is the entry found, and the entry
         // selected stays selected where it now stands.
@@ -191,7 +188,7 @@ void TForm1::FindMemo(bool Next) {
         list = ListBox3;
         found = FindInRecords(trash, list->itemIndex(), Next, matcher);
     } else {
-        ActivatePage(0); // from another page: the list page, loaded by its showing
+        ActivatePage(ListPage); // from another page: the list page, loaded by its showing
         found = FindInRecords(ListBox2, list->itemIndex(), Next, matcher);
     }
     if (found.index < 0) {

@@ -21,6 +21,7 @@ class TForm3 : public QDialog {
     explicit TForm3(TForm1 *owner);
 
     QLabel *Label1 = nullptr;
+    // The search field (the main window's Edit1 is its Edit menu).
     TextField *Edit1 = nullptr;
     QCheckBox *CheckBox1 = nullptr; // "全角と半角を区別しない"
     QCheckBox *CheckBox2 = nullptr; // "ひらがなとカタカナを区別しない"

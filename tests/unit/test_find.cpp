@@ -2,6 +2,7 @@
 // what a plain walk over the characters finds), the matcher over record bytes
 // (which must agree with the rule on any bytes), and the order of a search.
 #include "platform/cp932.h"
+#include "platform/utf8.h"
 #include "store/find.h"
 #include "store/findscan.h"
 #include "store/record.h"
@@ -13,9 +14,6 @@
 
 namespace {
 
-QString U(const char *utf8) {
-    return QString::fromUtf8(utf8);
-}
 QByteArray Sjis(const char *utf8) {
     return EncodeCp932(U(utf8)).value();
 }

@@ -4,6 +4,7 @@
 
 #include "platform/pagesurface.h"
 #include "platform/platform.h"
+#include "platform/utf8.h"
 
 #include <QStringList>
 #include <deque>
@@ -12,10 +13,6 @@
 #include <optional>
 
 namespace testing_support {
-
-inline QString U(const char *s) {
-    return QString::fromUtf8(s);
-}
 
 // Records beeps, message boxes, error reports and start requests as lines of
 // text ("beep", "message TEXT", "error TEXT", "viewer PATH", "url ADDRESS").

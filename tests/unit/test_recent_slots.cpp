@@ -1,6 +1,7 @@
 // The recent-file values: what an update makes of them, and how a menu entry
 // shows a slot and gives its path back.
 #include "platform/cp932.h"
+#include "platform/utf8.h"
 #include "settings/recentslots.h"
 
 #include <gtest/gtest.h>
@@ -9,10 +10,6 @@ namespace {
 
 RecentSlots S(const char *a, const char *b, const char *c, const char *d, const char *e) {
     return {QByteArray(a), QByteArray(b), QByteArray(c), QByteArray(d), QByteArray(e)};
-}
-
-QString U(const char *utf8) {
-    return QString::fromUtf8(utf8);
 }
 
 } // namespace
