@@ -20,7 +20,7 @@ void TForm1::TakeInConflictCopies() {
         return;
     for (const QString &copy : ConflictCopiesOf(ListFileName)) {
         // Answered before, or gone while an earlier question waited.
-        if (ConflictCopiesAnswered.contains(copy) || !FileExists(copy))
+        if (ConflictCopiesAnswered.contains(copy) || !FileIsPresent(copy))
             continue;
         ConflictCopiesAnswered.insert(copy);
         if (BeepQuestion(U("同期ソフトが作った競合コピーがあります：「") +

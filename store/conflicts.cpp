@@ -1,7 +1,5 @@
 #include "store/conflicts.h"
 
-#include "platform/fileio.h"
-
 #include <QByteArrayView>
 #include <QDir>
 #include <QFileInfo>
@@ -53,28 +51,18 @@ bool IsConflictCopyName(const QString &listName, const QString &copyName) {
 QStringList ConflictCopiesOf(const QString &listPath) {
     const QFileInfo list(listPath);
     const CopyNames names(list.fileName());
-    // Hidden lists have hidden copies.
-    const QStringList entries =
-        QDir(list.path()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
-    struct Copy {
-        qint64 modified;
-        QString path;
-    };
-    QList<Copy> copies;
+    // Hidden lists have hidden copies. In name order, which the sort by time
+    // keeps among equals.
+    QFileInfoList copies =
+        QDir(list.path()).entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    copies.removeIf([&](const QFileInfo &f) { return !names.Match(f.fileName()); });
+    std::stable_sort(copies.begin(), copies.end(), [](const QFileInfo &a, const QFileInfo &b) {
+        return a.lastModified() < b.lastModified();
+    });
     const QString folder = list.path() + QLatin1Char('/');
-    for (const QString &entry : entries) {
-        if (!names.Match(entry))
-            continue;
-        const FileStamp stamp = StampOf(folder + entry);
-        if (stamp.exists)
-            copies.append({stamp.mtimeNs, folder + entry});
-    }
-    // The list is in name order already: a stable sort keeps it among equals.
-    std::stable_sort(copies.begin(), copies.end(),
-                     [](const Copy &a, const Copy &b) { return a.modified < b.modified; });
     QStringList paths;
-    for (const Copy &c : std::as_const(copies))
-        paths.append(c.path);
+    for (const QFileInfo &c : std::as_const(copies))
+        paths.append(folder + c.fileName());
     return paths;
 }
 
