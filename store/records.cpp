@@ -7,6 +7,8 @@ namespace {
 
 // The next occurrence of c in [from, end), or end.
 const char *Next(const char *from, const char *end, char c) {
+    if (from == end)
+        return end; // also for the null of an empty buffer
     const void *hit = std::memchr(from, c, static_cast<size_t>(end - from));
     return hit ? static_cast<const char *>(hit) : end;
 }
