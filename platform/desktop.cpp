@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QScreen>
 #include <QUrl>
 
@@ -147,6 +148,17 @@ class DesktopPlatform : public Platform {
 
     void ShowError(const QString &text) override {
         CentredMessageBox(QMessageBox::Critical, text, DialogParent()).exec();
+    }
+
+    bool AskYesNo(const QString &text) override {
+        CentredMessageBox box(QMessageBox::Question, text, DialogParent());
+        box.setStandardButtons(QMessageBox::NoButton);
+        QPushButton *yes = box.addButton(QString::fromUtf8("はい"), QMessageBox::YesRole);
+        QPushButton *no = box.addButton(QString::fromUtf8("いいえ"), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+        box.setEscapeButton(no); // Escape and the window's close button answer いいえ
+        box.exec();
+        return box.clickedButton() == yes;
     }
 
     std::optional<QString> InputBox(const QString &title, const QString &prompt,

@@ -30,6 +30,11 @@ void BeepMessage(const QString &text) {
     platform().ShowMessage(text);
 }
 
+bool BeepQuestion(const QString &text) {
+    platform().Beep();
+    return platform().AskYesNo(text);
+}
+
 void ReportUncaughtError(const std::exception &e) {
     if (dynamic_cast<const CommandCancelled *>(&e))
         return;

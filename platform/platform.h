@@ -35,6 +35,9 @@ class Platform {
     virtual void ShowMessage(const QString &text) = 0;
     // The general error report: the same box with the error icon.
     virtual void ShowError(const QString &text) = 0;
+    // A question: the same box with the buttons "はい" and "いいえ"; true for
+    // はい, false for いいえ (also when the box is closed otherwise).
+    virtual bool AskYesNo(const QString &text) = 0;
 
     // One-line input box; nullopt on Cancel.
     virtual std::optional<QString> InputBox(const QString &title, const QString &prompt,
@@ -73,6 +76,8 @@ void SetPlatform(Platform *p);
 
 // The beep, then a message box: every refusal of a command looks like this.
 void BeepMessage(const QString &text);
+// The beep, then a question box: true when the answer is はい.
+bool BeepQuestion(const QString &text);
 
 // The general error report for an error that a command did not catch: the
 // error's own text in the error box. The program then goes on.

@@ -167,9 +167,23 @@ FileChange FileChange::Whole(QByteArray before, QByteArray after) {
     return c;
 }
 
+FileChange FileChange::Removal(QByteArray before) {
+    FileChange c = Whole(std::move(before), QByteArray());
+    c.removed = true;
+    return c;
+}
+
+std::optional<QByteArray> FileChange::Content(bool after) const {
+    if (!after)
+        return wholeBefore;
+    if (removed)
+        return std::nullopt;
+    return wholeAfter;
+}
+
 bool FileChange::Changes() const {
     if (whole)
-        return wholeBefore != wholeAfter;
+        return removed || wholeBefore != wholeAfter;
     // Line ends made CR LF by a rewrite change the bytes; a splice that puts
     // back what it takes away does not.
     return layout || std::any_of(splices.cbegin(), splices.cend(),
@@ -178,7 +192,7 @@ bool FileChange::Changes() const {
 
 std::optional<QByteArray> FileChange::Redo(QByteArrayView file) const {
     if (whole) {
-        if (file != wholeBefore)
+        if (removed || file != wholeBefore)
             return std::nullopt;
         return wholeAfter;
     }
@@ -197,7 +211,7 @@ std::optional<QByteArray> FileChange::Redo(QByteArrayView file) const {
 
 std::optional<QByteArray> FileChange::Undo(QByteArrayView file) const {
     if (whole) {
-        if (file != wholeAfter)
+        if (removed || file != wholeAfter)
             return std::nullopt;
         return wholeBefore;
     }
@@ -238,7 +252,7 @@ QByteArray splices_detail::Line(QByteArrayView record) {
 
 void ChangeHistory::Record(std::unique_ptr<MemoChange> change, const QList<FileStamp> &written) {
     for (qsizetype i = 0; i < change->parts.size() && i < written.size(); ++i)
-        lastWritten_[int(change->parts[i].file)] = written[i];
+        LastWritten(change->parts[i]) = written[i];
     // A command that wrote the files as they were (the colour a memo has
     // already, an edit saved unchanged) leaves nothing to take back, and the
     // changes taken back can still be made again.
@@ -261,6 +275,7 @@ void ChangeHistory::Rewritten(MemoFile file, const FileStamp &before, const File
 void ChangeHistory::Clear() {
     const bool had = !changes_.empty();
     changes_.clear();
+    lastWrittenOther_.clear();
     next_ = 0;
     if (had)
         Q_EMIT Changed();
@@ -284,6 +299,12 @@ qsizetype ChangeHistory::KeptBytes() const {
     return bytes;
 }
 
+FileStamp &ChangeHistory::LastWritten(const MemoChange::Part &part) {
+    if (part.file == MemoFile::Other)
+        return lastWrittenOther_[part.path];
+    return lastWritten_[int(part.file)];
+}
+
 ChangeHistory::Result ChangeHistory::Step(HistoryFiles files, bool forward) {
     if (forward ? !CanRedo() : !CanUndo())
         return {};
@@ -301,6 +322,14 @@ ChangeHistory::Result ChangeHistory::Step(HistoryFiles files, bool forward) {
     // Every file the change touches must be as this program left it, before
     // anything is written: the stamp it left, and the content it holds.
     for (const MemoChange::Part &part : std::as_const(c.parts)) {
+        if (part.file == MemoFile::Other) {
+            // A file of its own is whole in the change: its content, or that
+            // there is none, is compared as it is.
+            if (StampOf(part.path) != LastWritten(part) ||
+                ReadFileIfPresent(part.path) != part.change.Content(!forward))
+                return refuse();
+            continue;
+        }
         ListFile &file = fileOf(part.file);
         const FileStamp &left = lastWritten_[int(part.file)];
         if (!file.Held() || file.stamp() != left)
@@ -319,6 +348,11 @@ ChangeHistory::Result ChangeHistory::Step(HistoryFiles files, bool forward) {
     for (MemoChange::Part *part : std::as_const(order)) {
         if (part->made == forward)
             continue; // written already by an attempt that failed later
+        if (part->file == MemoFile::Other) {
+            if (const std::optional<Result> failed = StepOther(*part, forward))
+                return *failed;
+            continue;
+        }
         ListFile &file = fileOf(part->file);
         const QByteArrayView now = file.records().content();
         const std::optional<QByteArray> next =
@@ -345,4 +379,28 @@ ChangeHistory::Result ChangeHistory::Step(HistoryFiles files, bool forward) {
     next_ += forward ? 1 : -1;
     Q_EMIT Changed();
     return Result{Outcome::Done};
+}
+
+std::optional<ChangeHistory::Result> ChangeHistory::StepOther(MemoChange::Part &part,
+                                                              bool forward) {
+    const std::optional<QByteArray> content = part.change.Content(forward);
+    FileStamp &left = LastWritten(part);
+    FileStamp written;
+    errno = 0;
+    const bool done =
+        content ? WriteFileAtomic(part.path, *content, &written) : DeleteFile(part.path);
+    if (!done) {
+        const int error = errno != 0 ? errno : EIO;
+        // A file that is not as it was all the same (the content in place,
+        // only its flush to disk failed) holds the change now.
+        const FileStamp after = StampOf(part.path);
+        if (after != left) {
+            part.made = forward;
+            left = after;
+        }
+        return Result{Outcome::Failed, MemoFile::Other, error};
+    }
+    part.made = forward;
+    left = content ? written : StampOf(part.path);
+    return std::nullopt;
 }

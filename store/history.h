@@ -10,6 +10,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -58,10 +59,14 @@ struct FileChange {
     static FileChange Pieces(QList<Splice> splices, std::optional<LineLayout> layout = {});
     // The whole content replaced.
     static FileChange Whole(QByteArray before, QByteArray after);
+    // The file deleted: its whole content before, no file after.
+    static FileChange Removal(QByteArray before);
 
     // The file's whole content before and after (emptying the trash).
     bool whole = false;
     QByteArray wholeBefore, wholeAfter;
+    // With whole: the change deleted the file, so there is none after it.
+    bool removed = false;
 
     // Otherwise pieces of its text: the bytes from the first NUL on are
     // never touched. When layout is set, the command rewrote the text from
@@ -71,9 +76,12 @@ struct FileChange {
 
     // The file's bytes with the change made again (redo), or taken back
     // (undo); nullopt when the bytes are not the ones the change found or
-    // left.
+    // left. For a file that is there before and after the change.
     std::optional<QByteArray> Redo(QByteArrayView file) const;
     std::optional<QByteArray> Undo(QByteArrayView file) const;
+    // A whole change's file as the change found it (after false) or left it:
+    // its content, nullopt where there is no file.
+    std::optional<QByteArray> Content(bool after) const;
     // Whether the file's bytes differ at all after the change.
     bool Changes() const;
 };
@@ -123,8 +131,9 @@ template <class List> Splice RemoveRecordSplice(const List &records, qsizetype i
 
 // --- The history ------------------------------------------------------------------
 
-// The two files a change may touch.
-enum class MemoFile { List = 0, Trash = 1 };
+// The files a change may touch: the list, its trash, and a file beside them
+// that the part of the change names (a sync tool's conflict copy of the list).
+enum class MemoFile { List = 0, Trash = 1, Other = 2 };
 
 // The row of the memo a change concerns, in the list or in the trash, before
 // and after the change: -1 when it is not there, AtEnd for the last row.
@@ -138,7 +147,12 @@ struct MemoRows {
 struct MemoChange {
     struct Part {
         Part(MemoFile f = MemoFile::List, FileChange c = {}) : file(f), change(std::move(c)) {}
+        // A whole change to the file at path, which is there before or after
+        // the change or both.
+        Part(QString path, FileChange c)
+            : file(MemoFile::Other), path(std::move(path)), change(std::move(c)) {}
         MemoFile file = MemoFile::List;
+        QString path; // MemoFile::Other: the file's path
         FileChange change;
         // Whether the file holds the change now: a two-file change whose
         // second write failed has one part taken back and one not.
@@ -203,8 +217,10 @@ class ChangeHistory : public QObject {
     // Takes back the newest change, or makes again the one taken back last,
     // in the files: each must be as this program left it; the file that
     // gains a memo is written first, so that a failure in between leaves it
-    // in both, never in neither. Everything under the lock of the list's
-    // folder. Throws what the files' writes throw (nothing was written then).
+    // in both, never in neither. A file of its own that a part names is
+    // written whole, or deleted where the change finds or leaves no file.
+    // Everything under the lock of the list's folder. Throws what the files'
+    // writes throw (nothing was written then).
     Result Undo(HistoryFiles files) { return Step(files, false); }
     Result Redo(HistoryFiles files) { return Step(files, true); }
 
@@ -214,6 +230,9 @@ class ChangeHistory : public QObject {
 
   private:
     Result Step(HistoryFiles files, bool forward);
+    FileStamp &LastWritten(const MemoChange::Part &part);
+    // Writes a part on a file of its own; the result when that failed.
+    std::optional<Result> StepOther(MemoChange::Part &part, bool forward);
 
     std::vector<std::unique_ptr<MemoChange>> changes_;
     // The changes before this one are made; this one and those after it
@@ -222,4 +241,6 @@ class ChangeHistory : public QObject {
     // What this program last left each file as, by a change in the history;
     // a change is taken back or made again only while its files are still so.
     FileStamp lastWritten_[2];
+    // The same for the files of their own that parts name, by path.
+    QHash<QString, FileStamp> lastWrittenOther_;
 };

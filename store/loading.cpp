@@ -75,4 +75,5 @@ void TForm1::SetListFileName(const QString &path) {
     ListBox1->titleModel()->setRecords(&ListBox2);
     ListBox3->titleModel()->setRecords(&Trash.records());
     History->Clear();
+    ConflictCopiesDue = true; // the copies of this list, once the list page shows it
 }

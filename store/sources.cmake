@@ -3,6 +3,7 @@ list(APPEND QV_CORE_SOURCES
   store/history.cpp
   store/record.cpp
   store/records.cpp
+  store/conflicts.cpp
   store/listfile.cpp
   store/findfold.cpp
   store/findscan.cpp
@@ -12,4 +13,5 @@ list(APPEND QV_APP_SOURCES
   store/editing.cpp
   store/rowpaint.cpp
   store/trash.cpp
+  store/conflictcopies.cpp
   store/undo.cpp)

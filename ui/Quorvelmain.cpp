@@ -447,6 +447,14 @@ void TForm1::CommandEnded() {
         changeSettledMeanwhile_ = false;
         settleTimer_->start();
     }
+    // The list page loaded the list: the sync tools' copies of it are looked
+    // at now, after the command, so that a question never comes between the
+    // steps of one.
+    if (ConflictCopiesDue && isVisible() && !destroyed_ &&
+        PageControl1->currentIndex() == ListPage) {
+        ConflictCopiesDue = false;
+        Run([this] { TakeInConflictCopies(); });
+    }
 }
 
 void TForm1::ReloadChangedPage() {
@@ -470,6 +478,7 @@ void TForm1::ReloadChangedPage() {
             if (!List.Held()) // the file is gone: the list shows no memo
                 SetStatusText(QStringLiteral("  0") +
                               QString::fromUtf8("件のメモが登録されています。"));
+            ConflictCopiesDue = true;
         }
         break;
     case TrashPage:
@@ -578,6 +587,7 @@ void TForm1::PageControl1Changing(bool &AllowChange) {
 
 void TForm1::TabSheet1Show() {
     LoadList();
+    ConflictCopiesDue = true;
 }
 
 void TForm1::TabSheet2Show() {

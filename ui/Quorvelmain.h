@@ -14,6 +14,7 @@
 #include <QHash>
 #include <QList>
 #include <QMainWindow>
+#include <QSet>
 #include <QString>
 #include <exception>
 #include <memory>
@@ -172,6 +173,21 @@ class TForm1 : public QMainWindow {
     // shows is no longer the one it read. The program's own writes leave the
     // page as it is; the new-memo and edit pages are never touched.
     void ReloadChangedPage();
+
+    // --- Conflict copies that sync tools make of the list --------------------
+    // Asks about each conflict copy of the list file not yet answered in this
+    // run, the one modified longest ago first, and takes in the memos of each
+    // copy the user accepts. Due when the list page has loaded the list (its
+    // show, a live reload, another list file made current); it runs once the
+    // command that loaded it has ended, while the list page shows.
+    void TakeInConflictCopies();
+    // Appends the copy's memos that neither the list nor the trash holds to
+    // the list, in one write under the checks of every command, and deletes
+    // the copy; entered in the history as one change.
+    void TakeInConflictCopy(const QString &path);
+    bool ConflictCopiesDue = false;
+    // The copies asked about in this run, by path.
+    QSet<QString> ConflictCopiesAnswered;
 
     // --- Finding memos (with the find dialog) ---------------------------------
     void Find1Click();

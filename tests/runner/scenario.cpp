@@ -332,7 +332,9 @@ QString Scenario::Leftover() const {
     if (!platform_.boxes.isEmpty()) {
         const ScriptedPlatform::Box &b = platform_.boxes.first();
         return QStringLiteral("%1 that no step expected: %2")
-            .arg(b.error ? QStringLiteral("an error report") : QStringLiteral("a message box"),
+            .arg(b.error      ? QStringLiteral("an error report")
+                 : b.question ? QStringLiteral("a question box")
+                              : QStringLiteral("a message box"),
                  qvs::QuoteText(b.text));
     }
     if (!platform_.starts.isEmpty()) {
@@ -701,7 +703,7 @@ void Scenario::ExecuteClick(const qvs::Step &step) {
 }
 
 void Scenario::ExecuteAnswer(const qvs::Step &step) {
-    NeedWords(step, 3, 3, "answer KIND VALUE|cancel");
+    NeedWords(step, 3, 3, "answer KIND VALUE|cancel / answer question yes|no");
     const auto &w = step.words;
     ScriptedPlatform::Answer a;
     a.line = step.line;
@@ -716,12 +718,20 @@ void Scenario::ExecuteAnswer(const qvs::Step &step) {
         a.kind = ScriptedPlatform::Dialog::Color;
     else if (kind == QLatin1String("print"))
         a.kind = ScriptedPlatform::Dialog::Print;
+    else if (kind == QLatin1String("question"))
+        a.kind = ScriptedPlatform::Dialog::Question;
     else
-        Fail(QStringLiteral("unknown dialog %1 (input, open, save, color, print)")
+        Fail(QStringLiteral("unknown dialog %1 (input, open, save, color, print, question)")
                  .arg(qvs::QuoteText(kind)));
     // An unquoted cancel is the Cancel button; "cancel" quoted is the text itself.
     a.cancel = w[2].is("cancel") && !w[2].quoted;
-    if (!a.cancel) {
+    if (a.kind == ScriptedPlatform::Dialog::Question) {
+        // はい or いいえ: the box has no Cancel; いいえ is kept as one.
+        if (w[2].quoted || !(w[2].is("yes") || w[2].is("no")))
+            Fail(QStringLiteral("a question is answered yes or no, not %1")
+                     .arg(qvs::QuoteText(w[2].text())));
+        a.cancel = w[2].is("no");
+    } else if (!a.cancel) {
         switch (a.kind) {
         case ScriptedPlatform::Dialog::Input:
         case ScriptedPlatform::Dialog::Open:
@@ -735,6 +745,8 @@ void Scenario::ExecuteAnswer(const qvs::Step &step) {
             a.dpi = Int(w[2], "DPI");
             if (a.dpi <= 0)
                 Fail(QStringLiteral("DPI must be positive"));
+            break;
+        case ScriptedPlatform::Dialog::Question:
             break;
         }
     }
@@ -884,16 +896,18 @@ void Scenario::ExecuteExpect(const qvs::Step &step) {
         if (*it != want)
             Fail(Expected(QStringLiteral("fill of row %1").arg(row), ColourText(want),
                           ColourText(*it)));
-    } else if (what.is("message") || what.is("error")) {
-        NeedWords(step, 3, 3, "expect message|error TEXT");
+    } else if (what.is("message") || what.is("error") || what.is("question")) {
+        NeedWords(step, 3, 3, "expect message|error|question TEXT");
         const bool error = what.is("error");
+        const bool question = what.is("question");
         const QString want = w[2].text();
         if (platform_.boxes.isEmpty())
             Fail(Expected(QString(), qvs::QuoteText(want), QStringLiteral("no message box")));
         const ScriptedPlatform::Box box = platform_.boxes.takeFirst();
-        const QString gotKind =
-            box.error ? QStringLiteral("the error report ") : QStringLiteral("a message box ");
-        if (box.error != error || box.text != want)
+        const QString gotKind = box.error      ? QStringLiteral("the error report ")
+                                : box.question ? QStringLiteral("a question box ")
+                                               : QStringLiteral("a message box ");
+        if (box.error != error || box.question != question || box.text != want)
             Fail(Expected(QString(), qvs::QuoteText(want), gotKind + qvs::QuoteText(box.text)));
         if (!error && !box.afterBeep)
             Fail(QStringLiteral("the box %1 came without the beep before it")

@@ -128,6 +128,8 @@ QString ScriptedPlatform::DialogName(Dialog d) {
         return QStringLiteral("color");
     case Dialog::Print:
         return QStringLiteral("print");
+    case Dialog::Question:
+        return QStringLiteral("question");
     }
     return QString();
 }
@@ -164,6 +166,13 @@ void ScriptedPlatform::ShowMessage(const QString &text) {
 void ScriptedPlatform::ShowError(const QString &text) {
     boxes.append(Box{true, lastWasBeep_, text});
     Event();
+}
+
+bool ScriptedPlatform::AskYesNo(const QString &text) {
+    const bool afterBeep = lastWasBeep_;
+    const std::optional<Answer> a = Take(Dialog::Question);
+    boxes.append(Box{false, afterBeep, text, true});
+    return a && !a->cancel;
 }
 
 std::optional<QString> ScriptedPlatform::InputBox(const QString &, const QString &, int) {

@@ -16,17 +16,20 @@
 
 class ScriptedPlatform : public Platform {
   public:
-    // A message box the program showed; afterBeep when the beep came right before it.
+    // A message box the program showed; afterBeep when the beep came right
+    // before it. A question box is one with the buttons はい and いいえ.
     struct Box {
         bool error = false;
         bool afterBeep = false;
         QString text;
+        bool question = false;
     };
     struct StartRequest {
         bool viewer = false; // else url
         QString target;
     };
-    enum class Dialog { Input, Open, Save, Color, Print };
+    // A question's いいえ is its cancel.
+    enum class Dialog { Input, Open, Save, Color, Print, Question };
     struct Answer {
         Dialog kind = Dialog::Input;
         bool cancel = false;
@@ -69,6 +72,7 @@ class ScriptedPlatform : public Platform {
     void Beep() override;
     void ShowMessage(const QString &text) override;
     void ShowError(const QString &text) override;
+    bool AskYesNo(const QString &text) override;
     std::optional<QString> InputBox(const QString &title, const QString &prompt,
                                     int maxLength) override;
     std::optional<QString> OpenFileName(const QString &initialFolder,

@@ -2,10 +2,12 @@
 // test lets the real dialog open, looks at it and closes it.
 #include "test_support.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 
@@ -104,5 +106,34 @@ TEST(DesktopMessages, BoxesAreCentredOnTheScreen) {
         EXPECT_EQ(title, QStringLiteral("Quorvel"));
         EXPECT_EQ(text, error ? U("エラー") : U("一行目\n二行目"));
         EXPECT_EQ(icon, error ? QMessageBox::Critical : QMessageBox::NoIcon);
+    }
+}
+
+TEST(DesktopMessages, TheQuestionBoxAsksYesOrNo) {
+    InitApplication();
+    const std::unique_ptr<Platform> desktop = MakeDesktopPlatform();
+    // Each way of leaving the box, and the answer it gives.
+    const std::pair<const char *, bool> ways[] = {{"はい", true}, {"いいえ", false}, {"", false}};
+    for (const auto &[button, answer] : ways) {
+        SCOPED_TRACE(button);
+        QString title, text;
+        QStringList buttons;
+        WhenDialogShows([&, button = button](QDialog *dialog) {
+            auto *box = qobject_cast<QMessageBox *>(dialog);
+            ASSERT_NE(box, nullptr);
+            title = box->windowTitle();
+            text = box->text();
+            for (QAbstractButton *b : box->buttons())
+                buttons << b->text();
+            buttons.sort();
+            for (QAbstractButton *b : box->buttons())
+                if (b->text() == U(button))
+                    return b->click();
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        EXPECT_EQ(desktop->AskYesNo(U("一行目\r\n二行目")), answer);
+        EXPECT_EQ(title, QStringLiteral("Quorvel"));
+        EXPECT_EQ(text, U("一行目\n二行目"));
+        EXPECT_EQ(buttons, (QStringList{U("いいえ"), U("はい")}));
     }
 }

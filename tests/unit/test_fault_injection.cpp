@@ -8,6 +8,7 @@
 #include "platform/fileio.h"
 #include "print/printsetting.h"
 #include "settings/inifile.h"
+#include "store/conflicts.h"
 #include "store/record.h"
 #include "test_platform.h"
 #include "ui/Quorvelmain.h"
@@ -104,6 +105,7 @@ class Trial {
 };
 
 const QByteArray Colour = QByteArrayLiteral("$000000FF");
+const char *const ConflictCopy = "quorvel.sync-conflict-20240501-093000-ABCD123.lst";
 
 QByteArray StartingList() {
     return "alpha\r\nbeta" + LineBreakMarker() + "second line\r\ngamma" + ColorMarker() + Colour +
@@ -270,6 +272,17 @@ QList<Command> MemoCommands() {
          [](Trial &r) { r.Form().Button7->click(); },
          nullptr,
          {U("quorvel.trh")}},
+        {"take_in_conflict_copy",
+         [](Trial &r) {
+             StartWith(r);
+             r.Form().ActivatePage(1);
+             // A memo of the list, one of the trash, one in both, two new.
+             r.Write(ConflictCopy, "alpha\r\nold one\r\nnew from elsewhere\r\ndelta\r\n"
+                                   "delta\r\nsecond new\r\n");
+             r.Desk().answers.push_back(true);
+         },
+         // Showing the list page asks, and the memos are taken in.
+         [](Trial &r) { r.Form().ActivatePage(0); }},
         {"new_list",
          [](Trial &r) {
              StartWith(r);
@@ -321,9 +334,11 @@ QList<Command> MemoCommands() {
 // Taking back and making again every kind of change: the change is made (and
 // for a redo taken back) while nothing fails, then the Edit menu's item runs.
 QList<Command> HistoryCommands(const QList<Command> &memoCommands) {
-    static const char *const kinds[] = {"save_new_memo",   "move_up", "move_down", "move_to_top",
-                                        "move_to_bottom",  "drag",    "colour",    "save_edit",
-                                        "trash_from_list", "restore", "purge",     "empty_trash"};
+    static const char *const kinds[] = {
+        "save_new_memo",        "move_up", "move_down", "move_to_top",
+        "move_to_bottom",       "drag",    "colour",    "save_edit",
+        "trash_from_list",      "restore", "purge",     "empty_trash",
+        "take_in_conflict_copy"};
     static std::deque<std::string> names; // the names outlive the tests; a deque never moves them
     QList<Command> out;
     for (const char *kind : kinds) {
@@ -394,9 +409,15 @@ std::optional<QByteArray> In(const Folder &f, const QString &name) {
     return f.value(name);
 }
 
-// The memos of the current list and its trash.
+// The memos of the current list, its trash and the sync tools' conflict
+// copies of the list.
 QList<QByteArray> Memos(const Folder &f) {
-    return Records(f.value(U("quorvel.lst"))) + Records(f.value(U("quorvel.trh")));
+    QList<QByteArray> memos =
+        Records(f.value(U("quorvel.lst"))) + Records(f.value(U("quorvel.trh")));
+    for (auto it = f.cbegin(); it != f.cend(); ++it)
+        if (IsConflictCopyName(U("quorvel.lst"), it.key()))
+            memos += Records(it.value());
+    return memos;
 }
 
 // After a run with a refused call: the program can still load its list and

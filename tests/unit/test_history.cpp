@@ -57,6 +57,53 @@ TEST(FileChangeTest, BytesTheChangeDidNotLeaveAreRefused) {
     EXPECT_EQ(emptied.Undo("b\r\n"), std::nullopt);
 }
 
+// A change that appends to the list and deletes a file of its own beside
+// it (a sync tool's conflict copy taken in): undo puts the file back byte for
+// byte, redo deletes it again, and an undo is refused, with nothing written,
+// when a file stands where the change left none.
+TEST(HistoryOtherFile, PutBackByteForByteDeletedAgainRefusedWhenChanged) {
+    QTemporaryDir dir;
+    ListFile list(dir.filePath(QStringLiteral("a.lst")));
+    ListFile trash(dir.filePath(QStringLiteral("a.trh")));
+    const QString copy = dir.filePath(QStringLiteral("a (conflicted copy 1).lst"));
+    const QByteArray copyBytes("a\nb\r\0after NUL", 16);
+    const auto put = [](const QString &path, const QByteArray &bytes) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    };
+    const auto read = [](const QString &path) {
+        return ReadFileIfPresent(path).value_or(QByteArray("<no file>"));
+    };
+    put(list.path(), "a\n");
+    put(copy, copyBytes);
+    list.Reload();
+    const QList<Splice> added = {Splice{3, {}, "b\r\n"}};
+    const std::optional<LineLayout> layout = list.Layout();
+    ASSERT_EQ(list.Rewrite(added), ListFile::Outcome::Written);
+    ASSERT_TRUE(DeleteFile(copy));
+    ChangeHistory history;
+    auto change = std::make_unique<MemoChange>(QStringLiteral("take in"));
+    change->parts = {{MemoFile::List, FileChange::Pieces(added, layout)},
+                     {copy, FileChange::Removal(copyBytes)}};
+    history.Record(std::move(change), {list.stamp(), StampOf(copy)});
+    const HistoryFiles files{&list, &trash};
+
+    ASSERT_EQ(history.Undo(files).outcome, ChangeHistory::Outcome::Done);
+    EXPECT_EQ(read(list.path()), QByteArray("a\n"));
+    EXPECT_EQ(read(copy), copyBytes);
+    ASSERT_EQ(history.Redo(files).outcome, ChangeHistory::Outcome::Done);
+    EXPECT_EQ(read(list.path()), QByteArray("a\r\nb\r\n"));
+    EXPECT_EQ(read(copy), QByteArray("<no file>"));
+
+    // A file under the copy's name again: the undo would write over it.
+    put(copy, "new\r\n");
+    EXPECT_EQ(history.Undo(files).outcome, ChangeHistory::Outcome::Refused);
+    EXPECT_EQ(read(list.path()), QByteArray("a\r\nb\r\n"));
+    EXPECT_EQ(read(copy), QByteArray("new\r\n"));
+    EXPECT_FALSE(history.CanUndo());
+}
+
 using HistoryTest = ProgramTest;
 
 TEST_F(HistoryTest, KeepsTheLastHundredChanges) {

@@ -14,8 +14,10 @@
 
 namespace testing_support {
 
-// Records beeps, message boxes, error reports and start requests as lines of
-// text ("beep", "message TEXT", "error TEXT", "viewer PATH", "url ADDRESS").
+// Records beeps, message boxes, error reports, questions and start requests
+// as lines of text ("beep", "message TEXT", "error TEXT", "question TEXT",
+// "viewer PATH", "url ADDRESS"). A question takes the oldest queued answer;
+// none queued is いいえ.
 // With recordDialogs set, each dialog is recorded too, as it was called:
 // "input TITLE|PROMPT|MAXLENGTH", "open FOLDER|FILTER", "save FOLDER|FILTER|SUFFIX",
 // "colour BBGGRR" (the preset, in hex) and "printer".
@@ -29,11 +31,19 @@ class TestPlatform : public Platform {
     QPoint pointer{-10000, -10000};
     std::deque<std::optional<QString>> inputs, opens, saves;
     std::deque<std::optional<quint32>> colours;
+    std::deque<bool> answers; // true: はい
     std::function<std::unique_ptr<PageSurface>()> printer;
 
     void Beep() override { events << QStringLiteral("beep"); }
     void ShowMessage(const QString &t) override { events << QStringLiteral("message ") + t; }
     void ShowError(const QString &t) override { events << QStringLiteral("error ") + t; }
+    bool AskYesNo(const QString &t) override {
+        events << QStringLiteral("question ") + t;
+        const bool yes = !answers.empty() && answers.front();
+        if (!answers.empty())
+            answers.pop_front();
+        return yes;
+    }
     std::optional<QString> InputBox(const QString &title, const QString &prompt,
                                     int maxLength) override {
         Dialog(QStringLiteral("input ") + title + QLatin1Char('|') + prompt + QLatin1Char('|') +
