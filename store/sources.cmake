@@ -4,6 +4,7 @@ list(APPEND QV_CORE_SOURCES
   store/record.cpp
   store/records.cpp
   store/listfile.cpp
+  store/memotext.cpp
   store/find.cpp)
 list(APPEND QV_APP_SOURCES
   store/loading.cpp
