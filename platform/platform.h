@@ -34,6 +34,7 @@ class WindowChannel {
     virtual ~WindowChannel() = default;
     // From now on each request goes to received, on the user-interface
     // thread, from the event loop; those that came before are handed on too.
+    // With none, requests wait in the channel.
     virtual void Receive(std::function<void(const QByteArray &request)> received) = 0;
 };
 

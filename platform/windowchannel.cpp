@@ -80,7 +80,14 @@ class DesktopWindowChannel final : public WindowChannel {
             return;
         }
         QMetaObject::invokeMethod(
-            &server_, [this, request] { received_(request); }, Qt::QueuedConnection);
+            &server_,
+            [this, request] {
+                if (received_)
+                    received_(request);
+                else
+                    pending_.append(request);
+            },
+            Qt::QueuedConnection);
     }
 
     QLocalServer server_;

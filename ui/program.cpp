@@ -45,12 +45,17 @@ QuorvelProgram::QuorvelProgram() {
 }
 
 QuorvelProgram::~QuorvelProgram() {
-    channel_.reset(); // later starts find no window
+    // No request is taken while the windows go; a start meanwhile waits
+    // until the settings are written and the window is gone, then finds
+    // none and starts anew.
+    if (channel_)
+        channel_->Receive(nullptr);
     form4_.reset();
     Form2 = nullptr;
     form2_.reset();
     Form3 = nullptr;
     form1_.reset();
+    channel_.reset(); // later starts find no window
 }
 
 void QuorvelProgram::Listen(std::unique_ptr<WindowChannel> channel) {

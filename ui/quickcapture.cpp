@@ -53,7 +53,10 @@ bool SaveToListFile(const QString &text) {
 TForm4::TForm4(std::function<bool(const QString &)> save) : save_(std::move(save)) {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(U("新しいメモ"));
-    setWindowFlag(Qt::WindowStaysOnTopHint);
+    // A title and a close box, above every other window; nothing to
+    // maximise or minimise.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
     setFont(ProportionalGothic(12));
     setFixedSize(380, 195);
     setModal(false);

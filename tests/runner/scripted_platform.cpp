@@ -236,7 +236,14 @@ class ScriptedPlatform::Channel final : public WindowChannel {
             return;
         }
         QMetaObject::invokeMethod(
-            &context_, [this, request] { received_(request); }, Qt::QueuedConnection);
+            &context_,
+            [this, request] {
+                if (received_)
+                    received_(request);
+                else
+                    pending_.append(request);
+            },
+            Qt::QueuedConnection);
     }
 
   private:
