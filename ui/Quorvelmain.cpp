@@ -501,7 +501,9 @@ void TForm1::dropEvent(QDropEvent *e) {
         return;
     e->acceptProposedAction();
     activateWindow();
-    Run([this, file] { OpenListFile(file); });
+    // Once the drop is over: the file manager's drag does not wait for a
+    // message the command may show.
+    QTimer::singleShot(0, this, [this, file] { Run([this, file] { OpenListFile(file); }); });
 }
 
 void TForm1::SetStatusText(const QString &text) {
