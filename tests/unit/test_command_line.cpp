@@ -1,9 +1,8 @@
 // The command line's rules: the forms it takes and refuses, the requests a
-// later start hands over, a new memo's text from outside the window, the
-// titles it lists, and the folder the window's socket may live in.
+// later start hands over, a new memo's text from outside the window, and the
+// folder the window's socket may live in.
 #include "platform/windowchannel.h"
 #include "store/memotext.h"
-#include "store/record.h"
 #include "ui/arguments.h"
 
 #include <QDir>
@@ -40,8 +39,6 @@ TEST(CommandLine, TakesEachFormAndRefusesAnythingElse) {
     EXPECT_EQ(add.addText, QStringLiteral("-x"));
     EXPECT_EQ(add.file, QStringLiteral("/home/u/b.lst"));
     EXPECT_TRUE(Parse({QStringLiteral("--add=-")}).addFromStdin);
-    EXPECT_EQ(Parse({QStringLiteral("--list")}).file, QString());
-    EXPECT_EQ(Parse({QStringLiteral("-v")}).mode, M::Version);
     EXPECT_EQ(Parse({QStringLiteral("--list"), QStringLiteral("--help")}).mode, M::Help);
 
     const std::pair<QStringList, const char *> refused[] = {
@@ -63,8 +60,6 @@ TEST(CommandLine, TakesEachFormAndRefusesAnythingElse) {
         EXPECT_EQ(a.mode, M::Error) << args.join(QLatin1Char(' ')).toStdString();
         EXPECT_EQ(a.error, QStringLiteral("quorvel: ") + U(message));
     }
-    EXPECT_TRUE(UsageLine().startsWith(U("使い方: quorvel ")));
-    EXPECT_FALSE(UsageLine().contains(QLatin1Char('\n')));
 }
 
 TEST(CommandLine, WindowRequestsAreExactlyTheThreeForms) {
@@ -93,16 +88,6 @@ TEST(CommandLine, MemoTextFromOutsideHasTheNewMemoPagesLineEnds) {
     // A NUL would end the list file's text and hide every memo after it.
     EXPECT_FALSE(NewMemoBytes(QStringLiteral("a") + QChar(0) + QStringLiteral("b"), &refusal));
     EXPECT_EQ(refusal, U("保存できない文字が含まれています：「NUL」"));
-    EXPECT_EQ(NewMemoBytes(U("牛乳"), &refusal), QByteArray("\x8B\x8D\x93\xFB"));
-}
-
-TEST(CommandLine, ListingNumbersTheTitlesInUtf8) {
-    const QByteArray list = QByteArray("\x94\x83\x82\xA2\x95\xA8") + LineBreakMarker() + "x\r\n" +
-                            QByteArray(60, 'z') + ColorMarker() + "clRed\nlast" +
-                            QByteArray("\0hidden\r\n", 9);
-    EXPECT_EQ(TitleListing(list),
-              (U("1\t買い物\n2\t") + QString(54, QLatin1Char('z')) + U("\n3\tlast\n")).toUtf8());
-    EXPECT_EQ(TitleListing(QByteArray()), QByteArray());
 }
 
 TEST(WindowSocket, LivesInAFolderOnlyTheUserMayEnter) {
