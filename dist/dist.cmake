@@ -10,6 +10,10 @@ install(FILES ${CMAKE_SOURCE_DIR}/dist/${QV_APP_ID}.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/dist/${QV_APP_ID}.svg
   DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# The list files' type: the desktop's MIME database takes it from here (in the
+# package, shared-mime-info's trigger on this folder updates it).
+install(FILES ${CMAKE_SOURCE_DIR}/dist/${QV_APP_ID}.xml
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
 configure_file(${CMAKE_SOURCE_DIR}/dist/${QV_APP_ID}.metainfo.xml.in
   ${CMAKE_BINARY_DIR}/${QV_APP_ID}.metainfo.xml @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/${QV_APP_ID}.metainfo.xml

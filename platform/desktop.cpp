@@ -2,6 +2,7 @@
 #include "platform/fileio.h"
 #include "platform/pagesurface.h"
 #include "platform/platform.h"
+#include "platform/windowchannel.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -223,6 +224,11 @@ class DesktopPlatform : public Platform {
     }
 
     QString ExecutablePath() override { return QCoreApplication::applicationFilePath(); }
+
+    WindowClaim ClaimWindow(const QString &settingsFile, const QByteArray &request,
+                            bool listen) override {
+        return ClaimDesktopWindow(settingsFile, request, listen);
+    }
 };
 
 } // namespace

@@ -1,10 +1,11 @@
 // The one seam between the program and the desktop: beep, message boxes,
 // the input, file, colour and print dialogs, the pointer position, starting
-// the text viewer and the browser, watching files, and the program's own
-// folder. The desktop
+// the text viewer and the browser, watching files, the program's own folder,
+// and the one window of a copy of the program. The desktop
 // implementation uses Qt; tests and the scenario runner install a scripted one.
 #pragma once
 
+#include <QByteArray>
 #include <QPoint>
 #include <QString>
 #include <QStringList>
@@ -23,6 +24,27 @@ class FileWatch {
     virtual ~FileWatch() = default;
     // From now on exactly these files are watched, whether they exist or not.
     virtual void SetFiles(const QStringList &paths) = 0;
+};
+
+// The running window's end of the way by which later starts of the same
+// copy of the program (the same settings file) hand it their requests.
+// Destroying it ends that: later starts find no window.
+class WindowChannel {
+  public:
+    virtual ~WindowChannel() = default;
+    // From now on each request goes to received, on the user-interface
+    // thread, from the event loop; those that came before are handed on too.
+    // With none, requests wait in the channel.
+    virtual void Receive(std::function<void(const QByteArray &request)> received) = 0;
+};
+
+// What a start found: the window that runs took its request (handedOver);
+// or none runs and this process now is the window (channel); or neither
+// (nothing of the kind can be had safely, or listen was not asked): the
+// program runs on its own.
+struct WindowClaim {
+    bool handedOver = false;
+    std::unique_ptr<WindowChannel> channel;
 };
 
 class Platform {
@@ -67,6 +89,13 @@ class Platform {
 
     // The full path of the running executable; its folder is the program's folder.
     virtual QString ExecutablePath() = 0;
+
+    // One window per copy of the program, the copy known by its settings
+    // file: hands request to the window that runs, or, when none does and
+    // listen is set, makes this process the one that later starts hand
+    // theirs to. The default finds no window and makes none.
+    virtual WindowClaim ClaimWindow(const QString &settingsFile, const QByteArray &request,
+                                    bool listen);
 };
 
 // The platform in use. The desktop one unless another was installed.

@@ -8,4 +8,5 @@ list(APPEND QV_CORE_SOURCES
 list(APPEND QV_APP_SOURCES
   platform/platform.cpp
   platform/desktop.cpp
+  platform/windowchannel.cpp
   platform/printersurface.cpp)

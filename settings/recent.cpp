@@ -152,17 +152,23 @@ void TForm1::New1Click() {
 void TForm1::FopenClick() {
     const std::optional<QString> chosen =
         platform().OpenFileName(Places().listFolder, ListFilter());
-    if (!chosen)
-        return;
-    if (!chosen->endsWith(QStringLiteral(".lst"), Qt::CaseSensitive)) {
+    if (chosen)
+        OpenListFile(*chosen);
+}
+
+void TForm1::OpenListFile(const QString &chosen) {
+    if (!chosen.endsWith(QStringLiteral(".lst"), Qt::CaseSensitive)) {
         BeepMessage(U("拡張子が.lstになっているファイルのみ読み込めます"));
         return;
     }
-    if (!StorablePath(*chosen))
+    if (!StorablePath(chosen))
         return;
-    SetListFileName(*chosen);
+    SetListFileName(chosen);
     UpdateRecentFiles();
-    LoadList();
+    // Before the window is first shown (a file named when the program
+    // starts), showing the list page loads it.
+    if (isVisible())
+        LoadList();
     ActivatePage(ListPage);
 }
 

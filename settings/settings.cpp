@@ -1,6 +1,11 @@
-// The two start-up options of the Settings menu. The stored value decides a
-// click, not the check mark; a click never changes the caption.
+// The two start-up options of the Settings menu (the stored value decides a
+// click, not the check mark; a click never changes the caption), and the list
+// file a start opens.
+#include "settings/settings.h"
+
 #include "platform/apperror.h"
+#include "platform/cp932.h"
+#include "platform/platform.h"
 #include "settings/inifile.h"
 #include "ui/Quorvelmain.h"
 
@@ -27,6 +32,13 @@ void Toggle(QAction *item, const QByteArray &key) {
 }
 
 } // namespace
+
+QString CurrentListFileName() {
+    const ProgramPlaces places = Places();
+    // A value never holds a line end, so "\n" stands for a missing key.
+    const QByteArray last = Ini::ReadString(places.settingsFile, "File", "LastFileName", "\n");
+    return last == "\n" ? places.defaultListFile : DecodeCp932(last);
+}
 
 void TForm1::N9Click() {
     // The menu toggles the check mark itself; put it back until the stored

@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "platform/utf8.h"
 #include "store/history.h"
+#include "store/memotext.h"
 #include "store/record.h"
 #include "store/rowpaint.h"
 #include "ui/Quorvelmain.h"
@@ -49,18 +50,21 @@ void SaveReloadSelect(TForm1 &f, int row, std::unique_ptr<MemoChange> change) {
 std::optional<QByteArray> TextToSave(const QString &text, const QByteArray *known) {
     if (known && DecodeCp932(*known) == text)
         return *known;
-    QString bad;
-    std::optional<QByteArray> bytes = EncodeCp932(text, &bad);
+    QString refusal;
+    std::optional<QByteArray> bytes = MemoTextBytes(text, &refusal);
     if (!bytes)
-        BeepMessage(U("保存できない文字が含まれています：「") + bad + U("」"));
+        BeepMessage(refusal);
     return bytes;
 }
 
-NewMemoResult SaveNewMemo(TForm1 &f, const QByteArray *bytesShown, Splice *appended,
-                          FileStamp *written) {
-    const QString text = f.Memo1->text();
+namespace {
+
+// Appends text as a new memo to the window's list file, with the refusals
+// and messages of the new-memo page.
+NewMemoResult AppendNewMemo(TForm1 &f, const QString &text, const QByteArray *bytesShown,
+                            Splice *appended, FileStamp *written) {
     if (text.isEmpty()) {
-        BeepMessage(U("何か入力してください。"));
+        BeepMessage(EmptyMemoMessage());
         return NewMemoResult::Empty;
     }
     const std::optional<QByteArray> bytes = TextToSave(text, bytesShown);
@@ -73,13 +77,31 @@ NewMemoResult SaveNewMemo(TForm1 &f, const QByteArray *bytesShown, Splice *appen
     Splice added;
     FileStamp stamp;
     if (!f.List.Append(record, &added, &stamp)) {
-        BeepMessage(U("新規入力内容の保存時にエラーが発生しました。"));
+        BeepMessage(NewMemoFailedMessage());
         return NewMemoResult::NotSaved;
     }
     if (appended)
         *appended = added;
     if (written)
         *written = stamp;
+    return NewMemoResult::Saved;
+}
+
+// A saved new memo enters the history.
+void RecordNewMemo(TForm1 &f, const Splice &appended, const FileStamp &written) {
+    auto change = std::make_unique<MemoChange>(U("新規保存"));
+    change->parts = {{MemoFile::List, FileChange::Pieces({appended})}};
+    change->list = {-1, AtEnd};
+    f.History->Record(std::move(change), {written});
+}
+
+} // namespace
+
+NewMemoResult SaveNewMemo(TForm1 &f, const QByteArray *bytesShown, Splice *appended,
+                          FileStamp *written) {
+    const NewMemoResult result = AppendNewMemo(f, f.Memo1->text(), bytesShown, appended, written);
+    if (result != NewMemoResult::Saved)
+        return result;
     f.Memo1->clear();
     if (f.CheckBox1->isChecked()) {
         f.ActivatePage(TForm1::NewMemoPage);
@@ -93,12 +115,26 @@ NewMemoResult SaveNewMemo(TForm1 &f, const QByteArray *bytesShown, Splice *appen
 void TForm1::Button1Click() {
     Splice appended;
     FileStamp written;
-    if (SaveNewMemo(*this, nullptr, &appended, &written) != NewMemoResult::Saved)
-        return;
-    auto change = std::make_unique<MemoChange>(U("新規保存"));
-    change->parts = {{MemoFile::List, FileChange::Pieces({appended})}};
-    change->list = {-1, AtEnd};
-    History->Record(std::move(change), {written});
+    if (SaveNewMemo(*this, nullptr, &appended, &written) == NewMemoResult::Saved)
+        RecordNewMemo(*this, appended, written);
+}
+
+bool SaveQuickMemo(TForm1 &f, const QString &text) {
+    // The memo selected stays selected where it then stands: the list may
+    // have been changed by another program meanwhile.
+    const int row = SelectedRecord(f);
+    const QByteArray selected = row >= 0 ? f.ListBox2.copy(row) : QByteArray();
+    Splice appended;
+    FileStamp written;
+    if (AppendNewMemo(f, text, nullptr, &appended, &written) != NewMemoResult::Saved)
+        return false;
+    RecordNewMemo(f, appended, written);
+    // The window stays on its page; the list page, when it shows, follows.
+    if (f.isVisible() && f.PageControl1->currentIndex() == 0) {
+        f.LoadList();
+        f.ListBox1->setItemIndex(row >= 0 ? RowOf(f.ListBox2, selected, row) : -1);
+    }
+    return true;
 }
 
 void TForm1::Button2Click() {

@@ -26,6 +26,13 @@ enum class NewMemoResult {
 NewMemoResult SaveNewMemo(TForm1 &form, const QByteArray *bytesShown = nullptr,
                           Splice *appended = nullptr, FileStamp *written = nullptr);
 
+// Saves text from quick capture as a new memo at the end of the window's list
+// file, as the new-memo page's Button1 does (its refusals and messages, the
+// history), but the window keeps its page: the list page, when it shows, is
+// loaded again with the memo selected kept. True when saved. Throws when the
+// list file cannot be opened or created.
+bool SaveQuickMemo(TForm1 &form, const QString &text);
+
 // The bytes of text as it is saved: known itself when the text is exactly
 // what known shows, otherwise its code page 932 form. When a character has
 // none, beeps, says which one and gives nullopt.

@@ -7,6 +7,7 @@ list(APPEND QV_CORE_SOURCES
   store/listfile.cpp
   store/findfold.cpp
   store/findscan.cpp
+  store/memotext.cpp
   store/find.cpp)
 list(APPEND QV_APP_SOURCES
   store/loading.cpp

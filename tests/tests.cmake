@@ -6,6 +6,10 @@ target_link_libraries(quorvel_qvs PUBLIC quorvel_core)
 file(GLOB QV_UNIT_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(quorvel_tests ${QV_UNIT_TESTS})
 target_link_libraries(quorvel_tests PRIVATE quorvel_app quorvel_qvs Qt6::Test GTest::gtest)
+# Some tests run the built program as a process of its own.
+add_dependencies(quorvel_tests quorvel)
+target_compile_definitions(quorvel_tests PRIVATE QV_QUORVEL_EXE="$<TARGET_FILE:quorvel>"
+  QV_VERSION="${PROJECT_VERSION}")
 include(GoogleTest)
 gtest_discover_tests(quorvel_tests
   PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Checks what an install gives, without touching the system: installs a build
-# into the ~/.local of a temporary home and validates the desktop entry and
-# the AppStream metadata, runs the installed program as that home's user to
-# see where it keeps its files, then makes the Debian package into a
+# into the ~/.local of a temporary home and validates the desktop entry, the
+# list files' MIME type and the AppStream metadata, runs the installed program
+# as that home's user to see where it keeps its files, then makes the Debian
+# package into a
 # temporary folder and checks its files and dependencies.
 # Usage: tools/check-install.sh BUILD_DIR [README_FROM_BIN]
 #   README_FROM_BIN: where the program looks for its installed readme's
 #   folder, relative to its own (default ../share/doc/quorvel).
 set -euo pipefail
 build=$(cd "$1" && pwd)
+tools=$(cd "$(dirname "$0")" && pwd)
 doc_from_bin=${2:-../share/doc/quorvel}
 id=org.example.quorvel.Quorvel
 work=$(mktemp -d)
@@ -27,7 +29,8 @@ expected="bin/quorvel
 share/applications/$id.desktop
 share/doc/quorvel/readme.txt
 share/icons/hicolor/scalable/apps/$id.svg
-share/metainfo/$id.metainfo.xml"
+share/metainfo/$id.metainfo.xml
+share/mime/packages/$id.xml"
 installed=$(cd "$prefix" && find . -type f | sed 's|^\./||' | sort)
 [ "$installed" = "$expected" ] || fail "installed files differ:
 $installed"
@@ -38,7 +41,33 @@ $installed"
 desktop=$prefix/share/applications/$id.desktop
 desktop-file-validate "$desktop" || fail "desktop entry not valid"
 grep -qx "Icon=$id" "$desktop" || fail "desktop entry does not name the icon $id"
-grep -qx "Exec=quorvel" "$desktop" || fail "desktop entry does not start quorvel"
+grep -qx "Exec=quorvel %f" "$desktop" || fail "desktop entry does not start quorvel on a file"
+grep -qx "MimeType=application/x-quorvel-list;" "$desktop" || fail "desktop entry names no list file type"
+# The action "New Memo": listed, and its group runs quick capture.
+grep -qx "Actions=new-memo;" "$desktop" || fail "desktop entry lists no action new-memo"
+action=$(sed -n '/^\[Desktop Action new-memo\]$/,/^\[/p' "$desktop")
+for line in "Name=New Memo" "Name[ja]=新しいメモ" "Exec=quorvel --new-memo"; do
+    grep -qxF "$line" <<<"$action" || fail "desktop action new-memo lacks $line"
+done
+
+# The MIME type: the file follows shared-mime-info's rules, and the database
+# made from it alone types *.lst files as lists, a kind of plain text, with
+# the Japanese description.
+mime=$prefix/share/mime/packages/$id.xml
+xmllint --noout --relaxng "$tools/shared-mime-info.rng" "$mime" >"$work/mime.log" 2>&1 ||
+    fail "MIME file not valid: $(cat "$work/mime.log")"
+db=$work/share/mime
+mkdir -p "$db/packages"
+cp "$mime" "$db/packages/"
+# With the tree in the search path it has nothing to say unless something is wrong.
+XDG_DATA_HOME=$work/share XDG_DATA_DIRS=$work/share update-mime-database "$db" >"$work/umd.log" 2>&1 ||
+    fail "update-mime-database failed: $(cat "$work/umd.log")"
+[ ! -s "$work/umd.log" ] || fail "update-mime-database warned: $(cat "$work/umd.log")"
+grep -qx "50:application/x-quorvel-list:\*.lst" "$db/globs2" || fail "no glob *.lst in the MIME database"
+grep -qx "application/x-quorvel-list text/plain" "$db/subclasses" ||
+    fail "the list type is not a kind of text/plain"
+grep -qF '<comment xml:lang="ja">Quorvel メモのリスト</comment>' "$db/application/x-quorvel-list.xml" ||
+    fail "no Japanese description of the list type"
 appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" >"$work/as.log" 2>&1 ||
     fail "AppStream metadata not valid: $(cat "$work/as.log")"
 # The tree as a whole: the metadata's launchable names the installed entry.
@@ -70,6 +99,14 @@ else
     grep -qa "=$list" "$ini" || fail "the settings do not name the list $list: $(cat "$ini")"
 fi
 [ "$(ls -A "$prefix/bin")" = quorvel ] || fail "files beside the installed program: $(ls -A "$prefix/bin")"
+# A first memo added from a script by a user who never started the program:
+# the user's folders are made for it, and no display is needed.
+fresh=$work/fresh
+mkdir -p "$fresh"
+env -i PATH="$PATH" HOME="$fresh" LANG=C.UTF-8 "$prefix/bin/quorvel" --add 'first memo' \
+    >"$work/add.log" 2>&1 || fail "--add on a first start failed: $(cat "$work/add.log")"
+[ "$(cat "$fresh/.local/share/quorvel/quorvel.lst" 2>/dev/null)" = $'first memo\r' ] ||
+    fail "--add on a first start wrote no list in the user's folders: $(ls -AR "$fresh")"
 
 # --- cpack -G DEB ----------------------------------------------------------------
 (cd "$build" && cpack -G DEB -B "$work/pkg" >"$work/cpack.log" 2>&1) ||
@@ -86,7 +123,7 @@ $files"
     [ "$owners" = "root/root" ] || fail "package files not owned by root: $owners"
     depends=$(dpkg-deb -f "$deb" Depends)
     for needed in fonts-ipafont-gothic qt6-qpa-plugins qt6-translations-l10n libc6 libqt6core6 libqt6gui6 \
-        libqt6widgets6 libqt6printsupport6; do
+        libqt6widgets6 libqt6printsupport6 libqt6network6; do
         [[ ", $depends," == *", $needed "* || ", $depends," == *", $needed,"* ]] ||
             fail "package does not depend on $needed: $depends"
     done

@@ -2,7 +2,7 @@
 # Sourced by ./run and ./test.
 QV_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libcups2-dev libgtest-dev libbenchmark-dev
     qt6-translations-l10n fonts-ipafont-gothic poppler-utils xvfb xauth clang libclang-rt-14-dev
-    desktop-file-utils appstream dpkg-dev file)
+    desktop-file-utils appstream dpkg-dev file shared-mime-info libxml2-utils)
 
 qv_install_missing() {
     local missing=()

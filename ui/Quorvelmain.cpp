@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "platform/utf8.h"
 #include "settings/inifile.h"
+#include "settings/settings.h"
 #include "store/history.h"
 #include "store/rowpaint.h"
 #include "ui/fonts.h"
@@ -16,16 +17,19 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDropEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
+#include <QUrl>
 
 namespace {
 
@@ -225,6 +229,7 @@ void TForm1::BuildLayout() {
     // Fixed size, no Maximize: the client area is 449 x 342 below the menu bar.
     setWindowFlag(Qt::WindowMaximizeButtonHint, false);
     move(349, 113);
+    setAcceptDrops(true); // list files from a file manager
 }
 
 void TForm1::BuildMenus() {
@@ -512,6 +517,38 @@ void TForm1::closeEvent(QCloseEvent *e) {
     Q_EMIT Closed();
 }
 
+namespace {
+
+// The one local file a drag from a file manager carries; empty for
+// anything else (several files, addresses, text).
+QString DraggedFile(const QMimeData *data) {
+    const QList<QUrl> urls = data ? data->urls() : QList<QUrl>();
+    return urls.size() == 1 && urls.first().isLocalFile() ? urls.first().toLocalFile() : QString();
+}
+
+} // namespace
+
+void TForm1::dragEnterEvent(QDragEnterEvent *e) {
+    if (!DraggedFile(e->mimeData()).isEmpty())
+        e->acceptProposedAction();
+}
+
+void TForm1::dragMoveEvent(QDragMoveEvent *e) {
+    if (!DraggedFile(e->mimeData()).isEmpty())
+        e->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent *e) {
+    const QString file = DraggedFile(e->mimeData());
+    if (file.isEmpty())
+        return;
+    e->acceptProposedAction();
+    activateWindow();
+    // Once the drop is over: the file manager's drag does not wait for a
+    // message the command may show.
+    QTimer::singleShot(0, this, [this, file] { Run([this, file] { OpenListFile(file); }); });
+}
+
 void TForm1::SetStatusText(const QString &text) {
     statusPanel_->setText(text);
 }
@@ -531,9 +568,7 @@ void TForm1::FormCreate() {
     const QString ini = SettingsFileName();
     const bool settingsExisted = FileExists(ini);
 
-    // A value never holds a line end, so "\n" stands for a missing key.
-    const QByteArray last = Ini::ReadString(ini, "File", "LastFileName", "\n");
-    SetListFileName(last == "\n" ? Places().defaultListFile : DecodeCp932(last));
+    SetListFileName(CurrentListFileName());
     move(Ini::ReadInteger(ini, "Position", "Left", 100), y());
     move(x(), Ini::ReadInteger(ini, "Position", "Top", y()));
     // Stored on another screen layout or scale, the window may lie out of

@@ -161,6 +161,9 @@ class TForm1 : public QMainWindow {
     void RecentFileClick(QAction *Sender);
     void New1Click();
     void FopenClick();
+    // What Fopen does with the path chosen, also for a path named on the
+    // command line or dropped on the window.
+    void OpenListFile(const QString &chosen);
     void SaveAs1Click();
 
     // --- Printing ------------------------------------------------------------
@@ -211,6 +214,8 @@ class TForm1 : public QMainWindow {
     // error report and the program goes on. While a command runs (also while
     // it waits for a dialog) no page is reloaded under it.
     template <class F> void Run(F &&command);
+    // Whether a command runs (perhaps waiting for a dialog).
+    bool CommandRunning() const { return commandsRunning_ > 0; }
 
   Q_SIGNALS:
     // The window was closed: the program's message loop ends.
@@ -219,6 +224,11 @@ class TForm1 : public QMainWindow {
   protected:
     void showEvent(QShowEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
+    // A list file dragged from a file manager and dropped on the window
+    // opens as Fopen opens it.
+    void dragEnterEvent(QDragEnterEvent *e) override;
+    void dragMoveEvent(QDragMoveEvent *e) override;
+    void dropEvent(QDropEvent *e) override;
 
   private:
     void BuildLayout();

@@ -7,10 +7,13 @@
 #include <QApplication>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QUrl>
 #include <QWheelEvent>
+#include <algorithm>
 
 void PageTabBar::mousePressEvent(QMouseEvent *e) {
     if (e->button() == Qt::LeftButton) {
@@ -360,6 +363,14 @@ template <class Text> bool TextHistoryKeyPressed(Text *text, QKeyEvent *e) {
     return true;
 }
 } // namespace
+
+bool MemoEdit::canInsertFromMimeData(const QMimeData *source) const {
+    const QList<QUrl> urls = source->urls();
+    if (!urls.isEmpty() &&
+        std::all_of(urls.cbegin(), urls.cend(), [](const QUrl &u) { return u.isLocalFile(); }))
+        return false;
+    return QPlainTextEdit::canInsertFromMimeData(source);
+}
 
 bool MemoEdit::event(QEvent *e) {
     return ClaimTextHistoryKey(e) || QPlainTextEdit::event(e);

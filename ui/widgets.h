@@ -168,6 +168,9 @@ class MemoEdit : public QPlainTextEdit {
     // Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z act on the area's own text.
     bool event(QEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
+    // A file dragged from a file manager is not taken as text: it goes to
+    // the window, which opens a list file dropped on it.
+    bool canInsertFromMimeData(const QMimeData *source) const override;
 };
 
 // A one-line text field whose Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z act on its own

@@ -5,10 +5,13 @@
 #include "settings/inifile.h"
 #include "store/record.h"
 #include "ui/Quorvelmain.h"
+#include "ui/arguments.h"
 #include "ui/program.h"
+#include "ui/quickcapture.h"
 #include "ui/widgets.h"
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
@@ -21,10 +24,12 @@
 #include <QLineEdit>
 #include <QMap>
 #include <QMenu>
+#include <QMimeData>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTextCursor>
 #include <QTimer>
+#include <QUrl>
 #include <exception>
 
 namespace {
@@ -263,6 +268,12 @@ Scenario::Outcome Scenario::Run(const qvs::Script &script) {
         }
     }
     // The file ends: the program is closed as the user would close it.
+    if (capture_ && !program_) {
+        CloseCapture();
+        const QString fault = platform_.TakeFault();
+        if (!fault.isEmpty())
+            return Outcome{false, script.lastLine, QStringLiteral("at the end: ") + fault};
+    }
     if (program_) {
         CloseProgram();
         const QString fault = platform_.TakeFault();
@@ -283,17 +294,39 @@ TForm1 &Scenario::Form1() {
     return program_->form1();
 }
 
-void Scenario::Start() {
-    if (program_)
-        Fail(QStringLiteral("the program is already running"));
-    closedByProgram_ = false;
-    // As the program entry does: the title, the main window (FormCreate), the
-    // hidden print settings dialog, then the window is shown.
+void Scenario::Start(const QStringList &args) {
+    // The command line as the program entry reads it; relative paths are
+    // taken from the program's folder.
+    const Arguments a = ParseArguments(args, dir_);
+    if (a.mode == Arguments::Mode::Error)
+        Fail(QStringLiteral("the program refuses the arguments: ") + a.error);
+    if (a.mode != Arguments::Mode::Window)
+        Fail(QStringLiteral("start takes no argument, FILE or --new-memo; the other forms "
+                            "run without a window"));
+    if (!program_ && capture_ && a.request.kind == WindowRequest::Kind::NewMemo)
+        Fail(QStringLiteral("quick capture shows alone already"));
+    // As the program entry does: the title, then the request goes to the
+    // window that runs, or the main window is made (FormCreate) with the
+    // hidden dialogs and shown, or quick capture is shown alone.
     InitApplication();
-    program_ = std::make_unique<QuorvelProgram>();
-    QObject::connect(&program_->form1(), &TForm1::Closed, [this] { closedByProgram_ = true; });
-    program_->form1().show();
-    ActivateWindow();
+    Started started = StartProgram(a.request);
+    if (started.program) {
+        closedByProgram_ = false;
+        program_ = std::move(started.program);
+        QObject::connect(&program_->form1(), &TForm1::Closed, [this] { closedByProgram_ = true; });
+        ActivateWindow();
+    } else if (started.capture) {
+        capture_ = std::move(started.capture);
+        ActivateWindow(capture_.get());
+    }
+}
+
+void Scenario::CloseCapture() {
+    if (capture_ && capture_->isVisible())
+        capture_->close();
+    QCoreApplication::processEvents();
+    capture_.reset();
+    QCoreApplication::processEvents();
 }
 
 void Scenario::ActivateWindow(QWidget *window) {
@@ -326,6 +359,9 @@ void Scenario::Settle() {
     QCoreApplication::processEvents();
     if (program_ && closedByProgram_)
         CloseProgram();
+    // Quick capture alone ends the run of the program when it closes.
+    if (capture_ && !capture_->isVisible())
+        CloseCapture();
 }
 
 QString Scenario::Leftover() const {
@@ -362,12 +398,16 @@ QString Scenario::Path(const QString &name) const {
 // --- Controls --------------------------------------------------------------------
 
 QWidget *Scenario::Dialog(const QString &form) {
-    Form1();
-    // The print settings dialog is the program's Form2; the others are found
-    // among the top-level windows by their names.
+    if (!Running())
+        Form1(); // fails: the program is not running
+    // The print settings dialog is the program's Form2, quick capture its
+    // Form4 (or the one shown alone); the others are found among the
+    // top-level windows by their names.
     QWidget *w = nullptr;
     if (form == QLatin1String("Form2")) {
         w = Form2;
+    } else if (form == QLatin1String("Form4")) {
+        w = capture_ ? static_cast<QWidget *>(capture_.get()) : &program_->form4();
     } else {
         for (QWidget *top : QApplication::topLevelWidgets())
             if (top->objectName() == form)
@@ -379,7 +419,6 @@ QWidget *Scenario::Dialog(const QString &form) {
 }
 
 QWidget *Scenario::Control(const QString &name) {
-    TForm1 &f = Form1();
     // "Form2.SpinEdit1", "Form3.Edit1": a control of a dialog.
     static const QRegularExpression dialogControl(QStringLiteral("^(Form[0-9]+)(?:\\.(.+))?$"));
     const QRegularExpressionMatch m = dialogControl.match(name);
@@ -394,7 +433,7 @@ QWidget *Scenario::Control(const QString &name) {
                      .arg(m.captured(1), m.captured(2)));
         return w;
     }
-    QWidget *w = f.findChild<QWidget *>(name);
+    QWidget *w = Form1().findChild<QWidget *>(name);
     if (!w)
         Fail(QStringLiteral("the program has no control %1").arg(name));
     return w;
@@ -459,23 +498,27 @@ void Scenario::Execute(const qvs::Step &step) {
         if (!QDir().mkpath(Path(w[1].text())))
             Fail(QStringLiteral("cannot create the folder %1").arg(Path(w[1].text())));
     } else if (verb.is("start")) {
-        NeedWords(step, 1, 1, "start");
-        Start();
+        Start(Texts(step, 1));
     } else if (verb.is("close")) {
         NeedWords(step, 1, 1, "close");
-        Form1();
+        if (!capture_)
+            Form1();
         // What the run showed so far must have been expected; what shut-down
         // shows may still be expected by the steps after this one.
         const QString left = Leftover();
         if (!left.isEmpty())
             Fail(left);
-        CloseProgram();
+        if (program_)
+            CloseProgram();
+        else
+            CloseCapture();
     } else if (verb.is("screenshot")) {
-        NeedWords(step, 2, 3, "screenshot [Form2|Form3] FILE");
-        QWidget *target = &Form1();
+        NeedWords(step, 2, 3, "screenshot [Form2|Form3|Form4] FILE");
+        QWidget *target = w.size() == 3 ? nullptr : &Form1();
         if (w.size() == 3) {
             if (!IsDialogName(w[1].text()) || w[1].text().contains(QLatin1Char('.')))
-                Fail(QStringLiteral("only a dialog (Form2, Form3) can be named before the file"));
+                Fail(QStringLiteral(
+                    "only a dialog (Form2, Form3, Form4) can be named before the file"));
             target = Dialog(w[1].text());
         }
         const QString file = QDir(startFolder_).absoluteFilePath(w.last().text());
@@ -516,7 +559,7 @@ void Scenario::Execute(const qvs::Step &step) {
         QWidget *c = ReachableControl(w[1].text());
         if (auto *memo = qobject_cast<MemoEdit *>(c)) {
             // Typing goes where the keyboard focus is: the user clicks into the area first.
-            ActivateWindow();
+            ActivateWindow(memo);
             memo->setFocus(Qt::MouseFocusReason);
             QCoreApplication::processEvents();
             // The user selects everything and types over it: one edit that the
@@ -594,6 +637,12 @@ void Scenario::Execute(const qvs::Step &step) {
         else
             Fail(QStringLiteral("unknown keys %1 (ctrl+tab or ctrl+shift+tab)")
                      .arg(qvs::QuoteText(w[1].text())));
+    } else if (verb.is("drop")) {
+        NeedWords(step, 3, -1, "drop NAME PATH...");
+        QList<QUrl> files;
+        for (qsizetype i = 2; i < w.size(); ++i)
+            files << QUrl::fromLocalFile(Path(w[i].text()));
+        Drop(ReachableControl(w[1].text()), files);
     } else if (verb.is("drag")) {
         NeedWords(step, 4, 4, "drag ListBox1 FROM TO|end");
         Drag(w[1].text(), Int(w[2], "FROM"), w[3].is("end") ? -1 : Int(w[3], "TO"));
@@ -652,6 +701,31 @@ void Scenario::Drag(const QString &name, int from, int to) {
     QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, released);
 }
 
+void Scenario::Drop(QWidget *c, const QList<QUrl> &files) {
+    ActivateWindow(c);
+    // The pointer is over the middle of the control: over a list or text
+    // area, over the part that shows its rows or text.
+    QWidget *under = c;
+    if (auto *area = qobject_cast<QAbstractScrollArea *>(c))
+        under = area->viewport();
+    const QPoint at = under->rect().center();
+    QMimeData data;
+    data.setUrls(files);
+    const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    // The drag comes over the control, moves, and is let go; a drag that no
+    // widget there takes is not dropped at all.
+    QDragEnterEvent enter(at, offered, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(under, &enter);
+    if (!enter.isAccepted())
+        return;
+    QDragMoveEvent move(at, offered, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(under, &move);
+    if (!move.isAccepted())
+        return;
+    QDropEvent drop(QPointF(at), offered, &data, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(under, &drop);
+}
+
 void Scenario::Wait(int ms) {
     // The desktop's notices of what changed on disk since the last wait
     // reach the program now, whatever the time the steps before took.
@@ -662,7 +736,6 @@ void Scenario::Wait(int ms) {
 void Scenario::ExecuteClick(const qvs::Step &step) {
     NeedWords(step, 2, 3, "click NAME / click recent K");
     const auto &w = step.words;
-    TForm1 &f = Form1();
     if (w[1].is("recent")) {
         NeedWords(step, 3, 3, "click recent K");
         const int k = Int(w[2], "K");
@@ -678,7 +751,8 @@ void Scenario::ExecuteClick(const qvs::Step &step) {
     }
     NeedWords(step, 2, 2, "click NAME");
     const QString name = w[1].text();
-    if (QAction *a = MenuItem(name)) {
+    if (QAction *a = IsDialogName(name) ? nullptr : MenuItem(name)) {
+        TForm1 &f = Form1();
         // Items of a context menu are there while their list is on the showing page.
         if (f.PopupMenu1->actions().contains(a) && !f.ListBox1->isVisible())
             Fail(QStringLiteral("%1 is in the context menu of ListBox1, whose page is not showing")
@@ -848,12 +922,14 @@ void Scenario::ExecuteExpect(const qvs::Step &step) {
         if (got != want)
             Fail(Expected(QStringLiteral("recent entries"), QuoteList(want), QuoteList(got)));
     } else if (what.is("visible")) {
-        NeedWords(step, 4, 4, "expect visible Form2|Form3 0|1");
+        NeedWords(step, 4, 4, "expect visible Form2|Form3|Form4 0|1");
         const QString form = w[2].text();
         if (!IsDialogName(form) || form.contains(QLatin1Char('.')))
-            Fail(QStringLiteral("only a dialog (Form2, Form3) can be expected visible or hidden"));
+            Fail(QStringLiteral(
+                "only a dialog (Form2, Form3, Form4) can be expected visible or hidden"));
         const bool want = Flag(w[3]);
-        const bool got = Dialog(form)->isVisible();
+        // With the program ended none of its windows shows.
+        const bool got = Running() && Dialog(form)->isVisible();
         if (got != want)
             Fail(Expected(form + QStringLiteral(" visible"), QString::number(int(want)),
                           QString::number(int(got))));

@@ -11,6 +11,8 @@
 
 class QuorvelProgram;
 class TForm1;
+class TForm4;
+class QUrl;
 class QWidget;
 class QAction;
 class QTimer;
@@ -36,16 +38,25 @@ class Scenario {
 
     // The program, when it is running.
     TForm1 &Form1();
-    bool Running() const { return program_ != nullptr; }
-    void Start();
+    // Whether any window of the program is there: the main window, or quick
+    // capture shown alone.
+    bool Running() const { return program_ != nullptr || capture_ != nullptr; }
+    // A start of the program with these command-line arguments: the first
+    // one starts it (or quick capture alone); one while the window runs
+    // hands its request to that window.
+    void Start(const QStringList &args);
     // Closes the main window as the user would and ends the run of the program.
     void CloseProgram();
+    // Closes quick capture shown alone as the user would (its close box).
+    void CloseCapture();
     // Handles pending events; a window closed by the program ends its run.
     void Settle();
     // Makes the window of w (the main window when null) the active one.
     void ActivateWindow(QWidget *w = nullptr);
     // The user drags row FROM of a list onto row TO (-1: below the last row).
     void Drag(const QString &name, int from, int to);
+    // Files dragged from a file manager and let go over control c.
+    void Drop(QWidget *c, const QList<QUrl> &files);
     // Lets the program run for ms milliseconds without any user action.
     void Wait(int ms);
     // The first thing the program showed or did, or an answer it did not
@@ -64,6 +75,7 @@ class Scenario {
     QString startFolder_;
     ScriptedPlatform platform_;
     std::unique_ptr<QuorvelProgram> program_;
+    std::unique_ptr<TForm4> capture_; // quick capture alone, with no window running
     bool closedByProgram_ = false;
     QTimer *modalGuard_ = nullptr;
 };

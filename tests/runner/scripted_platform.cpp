@@ -4,6 +4,7 @@
 #include "platform/fileio.h"
 #include "platform/pagesurface.h"
 
+#include <QObject>
 #include <utility>
 
 namespace {
@@ -221,4 +222,53 @@ void ScriptedPlatform::StartViewer(const QString &path) {
 void ScriptedPlatform::OpenUrl(const QString &address) {
     Event();
     starts.append(StartRequest{false, address});
+}
+
+// The window's end: a request reaches it from the event loop, as from a
+// socket, once the runner lets the program run.
+class ScriptedPlatform::Channel final : public WindowChannel {
+  public:
+    explicit Channel(ScriptedPlatform &platform) : platform_(platform) {
+        platform_.channel_ = this;
+    }
+    ~Channel() override {
+        if (platform_.channel_ == this)
+            platform_.channel_ = nullptr;
+    }
+    void Receive(std::function<void(const QByteArray &)> received) override {
+        received_ = std::move(received);
+        for (const QByteArray &request : std::exchange(pending_, {}))
+            Deliver(request);
+    }
+    void Deliver(const QByteArray &request) {
+        if (!received_) {
+            pending_.append(request);
+            return;
+        }
+        QMetaObject::invokeMethod(
+            &context_,
+            [this, request] {
+                if (received_)
+                    received_(request);
+                else
+                    pending_.append(request);
+            },
+            Qt::QueuedConnection);
+    }
+
+  private:
+    ScriptedPlatform &platform_;
+    QObject context_; // no request is delivered after the channel is gone
+    std::function<void(const QByteArray &)> received_;
+    QList<QByteArray> pending_;
+};
+
+WindowClaim ScriptedPlatform::ClaimWindow(const QString &, const QByteArray &request, bool listen) {
+    if (channel_) {
+        channel_->Deliver(request);
+        return WindowClaim{true, nullptr};
+    }
+    if (!listen)
+        return {};
+    return WindowClaim{false, std::make_unique<Channel>(*this)};
 }

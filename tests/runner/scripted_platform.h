@@ -1,8 +1,9 @@
 // The desktop services as a scenario scripts them: every message box, start
 // request and dialog the program asks for is recorded or answered from a
 // queue of answers the script gave beforehand, and notices of changed files
-// are held until the script lets time pass. Nothing here touches the
-// program's widgets.
+// are held until the script lets time pass. A later start of the program
+// hands its request to the window that runs within the runner's own process.
+// Nothing here touches the program's widgets.
 #pragma once
 
 #include "platform/platform.h"
@@ -86,9 +87,12 @@ class ScriptedPlatform : public Platform {
     void OpenUrl(const QString &address) override;
     std::unique_ptr<FileWatch> WatchFiles(std::function<void()> changed) override;
     QString ExecutablePath() override { return executable_; }
+    WindowClaim ClaimWindow(const QString &settingsFile, const QByteArray &request,
+                            bool listen) override;
 
   private:
     class Watch;
+    class Channel;
     // The oldest answer when it is of this kind; else records the fault.
     std::optional<Answer> Take(Dialog kind);
     void Event() { lastWasBeep_ = false; }
@@ -99,6 +103,7 @@ class ScriptedPlatform : public Platform {
     bool lastWasBeep_ = false;
     QString fault_;
     QList<Watch *> watches_;
+    Channel *channel_ = nullptr; // the running window's
 };
 
 // A point far from every window: where the pointer rests when it is "none".
