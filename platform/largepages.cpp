@@ -6,8 +6,18 @@
 
 namespace large_pages {
 
+namespace {
+// Off in a build made to measure what large pages bring (QV_LARGE_PAGES=OFF):
+// list-sized buffers then come from the allocator as any other.
+#ifdef QV_NO_LARGE_PAGES
+constexpr bool kAdvised = false;
+#else
+constexpr bool kAdvised = true;
+#endif
+} // namespace
+
 void *Allocate(qsizetype bytes, qsizetype *granted) {
-    if (bytes < kPage) {
+    if (bytes < kPage || !kAdvised) {
         *granted = std::max<qsizetype>(bytes, 1);
         return std::malloc(size_t(*granted));
     }
@@ -36,7 +46,7 @@ void *Allocate(qsizetype bytes, qsizetype *granted) {
 void Free(void *block, qsizetype granted) {
     if (!block)
         return;
-    if (granted < kPage)
+    if (granted < kPage || !kAdvised)
         std::free(block);
     else
         ::munmap(block, size_t(granted));
