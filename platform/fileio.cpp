@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <map>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -136,6 +137,12 @@ bool SysRealpath(const char *path, char *resolved) {
 
 bool SysMkdir(const char *path, mode_t mode) {
     return !Refused("mkdir") && ::mkdir(path, mode) == 0;
+}
+
+void *SysMmap(size_t size, int fd) {
+    if (Refused("mmap"))
+        return MAP_FAILED;
+    return ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
 }
 
 bool SysLinkat(const char *from, const char *to) {
@@ -522,27 +529,34 @@ bool FileHolds(const QString &path, QByteArrayView bytes, FileStamp *stamp) {
     if (!fd.valid() || !SysFstat(fd.get(), &st) || !S_ISREG(st.st_mode) ||
         st.st_size != bytes.size())
         return false;
-    // Compared through a small buffer: no copy of the file is made.
-    static std::vector<char> buffer(1024 * 1024);
-    qsizetype at = 0;
-    for (;;) {
-        const ssize_t n = SysRead(fd.get(), buffer.data(), buffer.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
+    bool same = true;
+    if (bytes.size() > 0) {
+        // Compared where the system keeps the file's pages, without a copy;
+        // through a small buffer where it cannot be mapped.
+        void *mapped = SysMmap(size_t(bytes.size()), fd.get());
+        if (mapped != MAP_FAILED) {
+            same = std::memcmp(mapped, bytes.data(), size_t(bytes.size())) == 0;
+            ::munmap(mapped, size_t(bytes.size()));
+        } else {
+            static std::vector<char> buffer(128 * 1024);
+            qsizetype at = 0;
+            while (same) {
+                const ssize_t n = SysRead(fd.get(), buffer.data(), buffer.size());
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0) {
+                    same = n == 0 && at == bytes.size();
+                    break;
+                }
+                same = at + n <= bytes.size() &&
+                       std::memcmp(buffer.data(), bytes.data() + at, size_t(n)) == 0;
+                at += n;
+            }
         }
-        if (n == 0)
-            break;
-        if (at + n > bytes.size() || std::memcmp(buffer.data(), bytes.data() + at, size_t(n)) != 0)
-            return false;
-        at += n;
     }
-    if (at != bytes.size())
-        return false;
-    if (stamp)
+    if (same && stamp)
         *stamp = StampFromStat(st, seen);
-    return true;
+    return same;
 }
 
 bool FileExists(const QString &path) {
