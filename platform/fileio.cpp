@@ -139,10 +139,10 @@ bool SysMkdir(const char *path, mode_t mode) {
     return !Refused("mkdir") && ::mkdir(path, mode) == 0;
 }
 
-void *SysMmap(size_t size, int fd) {
+void *SysMmap(size_t size, int fd, off_t offset) {
     if (Refused("mmap"))
         return MAP_FAILED;
-    return ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    return ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, offset);
 }
 
 bool SysLinkat(const char *from, const char *to) {
@@ -531,15 +531,26 @@ bool FileHolds(const QString &path, QByteArrayView bytes, FileStamp *stamp) {
         return false;
     bool same = true;
     if (bytes.size() > 0) {
-        // Compared where the system keeps the file's pages, without a copy;
-        // through a small buffer where it cannot be mapped.
-        void *mapped = SysMmap(size_t(bytes.size()), fd.get());
-        if (mapped != MAP_FAILED) {
-            same = std::memcmp(mapped, bytes.data(), size_t(bytes.size())) == 0;
-            ::munmap(mapped, size_t(bytes.size()));
-        } else {
+        // Compared where the system keeps the file's pages, without a copy,
+        // a window at a time (a window mapped counts as the process's memory
+        // while it is); through a small buffer where it cannot be mapped.
+        constexpr qsizetype kWindow = 16 * 1024 * 1024;
+        qsizetype at = 0;
+        void *mapped = nullptr;
+        while (same && at < bytes.size()) {
+            const qsizetype n = std::min(kWindow, bytes.size() - at);
+            mapped = SysMmap(size_t(n), fd.get(), off_t(at));
+            if (mapped == MAP_FAILED)
+                break;
+            same = std::memcmp(mapped, bytes.data() + at, size_t(n)) == 0;
+            ::munmap(mapped, size_t(n));
+            at += n;
+        }
+        if (mapped == MAP_FAILED) {
             static std::vector<char> buffer(128 * 1024);
-            qsizetype at = 0;
+            at = 0;
+            if (::lseek(fd.get(), 0, SEEK_SET) != 0)
+                return false;
             while (same) {
                 const ssize_t n = SysRead(fd.get(), buffer.data(), buffer.size());
                 if (n < 0 && errno == EINTR)

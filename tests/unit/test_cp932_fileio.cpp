@@ -396,6 +396,14 @@ TEST_F(FileTest, ContentIsComparedWithoutACopy) {
     EXPECT_FALSE(FileHolds(Path("list.lst"), "A\r\nC\r\n"));
     EXPECT_FALSE(FileHolds(Path("list.lst"), "A\r\n"));
     EXPECT_FALSE(FileHolds(Path("missing.lst"), ""));
+    // Where the file cannot be mapped, it is read through a buffer.
+    for (const char *bytes : {"A\r\nB\r\n", "A\r\nC\r\n"}) {
+        FileFaults::Reset();
+        FileFaults::FailAt(3); // open, fstat, then the map
+        EXPECT_EQ(FileHolds(Path("list.lst"), bytes), bytes[3] == 'B');
+        EXPECT_STREQ(FileFaults::Failed(), "mmap");
+    }
+    FileFaults::Reset();
 }
 
 TEST_F(FileTest, AReplacementLeavesNoOtherFileWithOrWithoutUnnamedFiles) {
