@@ -95,3 +95,25 @@ void MakeFoldersOnWrite(const ProgramPlaces &places) {
     else
         SetFoldersMadeOnWrite({});
 }
+
+void WindowChannel::Receive(std::function<void(const QByteArray &)> received) {
+    received_ = std::move(received);
+    for (const QByteArray &request : std::exchange(pending_, {}))
+        Deliver(request);
+}
+
+void WindowChannel::Deliver(const QByteArray &request) {
+    if (!received_) {
+        pending_.append(request);
+        return;
+    }
+    QMetaObject::invokeMethod(
+        &context_,
+        [this, request] {
+            if (received_)
+                received_(request);
+            else
+                pending_.append(request);
+        },
+        Qt::QueuedConnection);
+}

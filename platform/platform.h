@@ -6,6 +6,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+#include <QObject>
 #include <QPoint>
 #include <QString>
 #include <QStringList>
@@ -35,7 +37,18 @@ class WindowChannel {
     // From now on each request goes to received, on the user-interface
     // thread, from the event loop; those that came before are handed on too.
     // With none, requests wait in the channel.
-    virtual void Receive(std::function<void(const QByteArray &request)> received) = 0;
+    void Receive(std::function<void(const QByteArray &request)> received);
+
+  protected:
+    // A request that came: handed on from the event loop (a request may
+    // start a command that waits for a dialog, which must not run inside the
+    // signal that brought it), or kept until there is a receiver.
+    void Deliver(const QByteArray &request);
+
+  private:
+    QObject context_; // no request is delivered after the channel is gone
+    std::function<void(const QByteArray &)> received_;
+    QList<QByteArray> pending_;
 };
 
 // What a start found: the window that runs took its request (handedOver);

@@ -44,12 +44,6 @@ class DesktopWindowChannel final : public WindowChannel {
     // Closing the server removes its socket.
     ~DesktopWindowChannel() override { server_.close(); }
 
-    void Receive(std::function<void(const QByteArray &)> received) override {
-        received_ = std::move(received);
-        for (const QByteArray &request : std::exchange(pending_, {}))
-            Deliver(request);
-    }
-
   private:
     void Accept() {
         while (QLocalSocket *c = server_.nextPendingConnection()) {
@@ -72,27 +66,7 @@ class DesktopWindowChannel final : public WindowChannel {
         }
     }
 
-    // From the event loop: a request may start a command that waits for a
-    // dialog, which must not run inside the socket's own signal.
-    void Deliver(const QByteArray &request) {
-        if (!received_) {
-            pending_.append(request);
-            return;
-        }
-        QMetaObject::invokeMethod(
-            &server_,
-            [this, request] {
-                if (received_)
-                    received_(request);
-                else
-                    pending_.append(request);
-            },
-            Qt::QueuedConnection);
-    }
-
     QLocalServer server_;
-    std::function<void(const QByteArray &)> received_;
-    QList<QByteArray> pending_;
 };
 
 enum class HandOver { Taken, NoWindow, WentAway };

@@ -235,32 +235,10 @@ class ScriptedPlatform::Channel final : public WindowChannel {
         if (platform_.channel_ == this)
             platform_.channel_ = nullptr;
     }
-    void Receive(std::function<void(const QByteArray &)> received) override {
-        received_ = std::move(received);
-        for (const QByteArray &request : std::exchange(pending_, {}))
-            Deliver(request);
-    }
-    void Deliver(const QByteArray &request) {
-        if (!received_) {
-            pending_.append(request);
-            return;
-        }
-        QMetaObject::invokeMethod(
-            &context_,
-            [this, request] {
-                if (received_)
-                    received_(request);
-                else
-                    pending_.append(request);
-            },
-            Qt::QueuedConnection);
-    }
+    using WindowChannel::Deliver; // the runner hands on a later start's request
 
   private:
     ScriptedPlatform &platform_;
-    QObject context_; // no request is delivered after the channel is gone
-    std::function<void(const QByteArray &)> received_;
-    QList<QByteArray> pending_;
 };
 
 WindowClaim ScriptedPlatform::ClaimWindow(const QString &, const QByteArray &request, bool listen) {
