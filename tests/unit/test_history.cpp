@@ -66,7 +66,7 @@ TEST(HistoryOtherFile, PutBackByteForByteDeletedAgainRefusedWhenChanged) {
     ListFile list(dir.filePath(QStringLiteral("a.lst")));
     ListFile trash(dir.filePath(QStringLiteral("a.trh")));
     const QString copy = dir.filePath(QStringLiteral("a (conflicted copy 1).lst"));
-    const QByteArray copyBytes("a\nb\r\0after NUL", 16);
+    const QByteArray copyBytes("a\nb\r\0after NUL", 14);
     const auto put = [](const QString &path, const QByteArray &bytes) {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -163,7 +163,7 @@ TEST(HistoryProperty, ChangesTakenBackAndMadeAgainGiveEveryStepByteForByte) {
         if (random.bounded(4) == 0)
             t += "open";
         if (random.bounded(5) == 0)
-            t += QByteArray("\0hidden\r\n", 10);
+            t += QByteArray("\0hidden\r\n", 9);
         return t;
     };
     for (int round = 0; round < 200; ++round) {
