@@ -171,8 +171,3 @@ QByteArray RecordToMemoText(QByteArrayView record) {
         text.truncate(colour);
     return text;
 }
-
-QByteArray HiddenTail(QByteArrayView data) {
-    const qsizetype nul = data.indexOf('\0');
-    return nul < 0 ? QByteArray() : data.sliced(nul).toByteArray();
-}

@@ -45,11 +45,6 @@ QByteArray MakeTitle(QByteArrayView record);
 // Records instead, without copies).
 QList<QByteArray> SplitLines(QByteArrayView data);
 
-// The bytes from the first NUL on: loading never shows them, and a rewrite
-// puts them back after the records so that nothing is lost. Empty when the
-// data holds no NUL.
-QByteArray HiddenTail(QByteArrayView data);
-
 // Memo text (lines joined by CR LF) to the text part of a record.
 QByteArray MemoTextToRecord(const QByteArray &text);
 // A record to its memo text: markers back to CR LF, cut before the colour marker.
