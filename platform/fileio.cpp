@@ -389,14 +389,19 @@ void ReadAll(const Fd &fd, const QString &path, Bytes &data, FileStamp *stamp) {
 // fixed one while this process holds the folder's lock (a leftover of a
 // process killed between the two steps is then removed by the next writer),
 // otherwise one of its own.
-QByteArray ReplacementName(const QByteArray &target, bool fixed) {
+// The file's name in its folder, hidden and short enough for a suffix.
+QByteArray HiddenBeside(const QByteArray &target) {
     QByteArray base = target.mid(target.lastIndexOf('/') + 1);
     if (base.size() > 200)
-        base.truncate(200);
+        base.truncate(200); // leaves room for the prefix and suffix in a name
     QByteArray name = FolderOf(target);
     if (!name.endsWith('/'))
         name += '/';
-    name += '.' + base;
+    return name + '.' + base;
+}
+
+QByteArray ReplacementName(const QByteArray &target, bool fixed) {
+    QByteArray name = HiddenBeside(target);
     if (fixed)
         return name + QByteArrayLiteral(".quorvel-new");
     static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
@@ -455,10 +460,7 @@ int WriteUnnamed(const QByteArray &target, QByteArrayView data, const struct sta
 // are no unnamed ones.
 bool WriteNamed(const QByteArray &target, QByteArrayView data, const struct stat *old, mode_t mode,
                 QByteArray &temp) {
-    QByteArray base = target.mid(target.lastIndexOf('/') + 1);
-    if (base.size() > 200)
-        base.truncate(200); // leaves room for the prefix and suffix in a name
-    const QByteArray pattern = FolderOf(target) + "/." + base + QByteArrayLiteral(".XXXXXX");
+    const QByteArray pattern = HiddenBeside(target) + QByteArrayLiteral(".XXXXXX");
     temp = pattern;
     int made = SysMkostemp(temp.data());
     if (made < 0 && MadeFolderFor(target)) {

@@ -66,7 +66,6 @@ class TitleModel : public QAbstractListModel {
     QVariant data(const QModelIndex &index, int role) const override;
     // The rows from now on: one per record (none for null).
     void setRecords(const Records *records);
-    void clear() { setRecords(nullptr); }
     int count() const { return rows_; }
     // The title of a row (0 <= row < count()), as bytes and as screen text.
     QByteArray title(int row) const;
