@@ -15,6 +15,7 @@
 
 #include <QCheckBox>
 #include <QPainter>
+#include <algorithm>
 
 namespace {
 
@@ -34,13 +35,17 @@ std::unique_ptr<MemoChange> ListChange(const char *name, QList<Splice> splices, 
 }
 
 // Rewrites the list file with the loaded records changed as the change says;
-// a rewrite that wrote everything enters the history as change. Then reloads
-// and selects a row (AtEnd: the last one).
-void SaveReloadSelect(TForm1 &f, int row, std::unique_ptr<MemoChange> change) {
+// a rewrite that wrote everything enters the history as change.
+void SaveChange(TForm1 &f, std::unique_ptr<MemoChange> change) {
     FileChange &list = change->parts.first().change;
     list.layout = f.List.Layout();
     if (f.SaveListText(list.splices))
         f.History->Record(std::move(change), {f.List.stamp()});
+}
+
+// The same, then reloads and selects a row (AtEnd: the last one).
+void SaveReloadSelect(TForm1 &f, int row, std::unique_ptr<MemoChange> change) {
+    SaveChange(f, std::move(change));
     f.LoadList();
     f.ListBox1->setItemIndex(row == AtEnd ? int(f.ListBox2.size()) - 1 : row);
 }
@@ -73,17 +78,10 @@ NewMemoResult AppendNewMemo(TForm1 &f, const QString &text, const QByteArray *by
     // While the loaded list is the file, the memo joins it there too: the
     // append is this program's own, and a later rewrite of the loaded
     // records keeps the memo.
-    const QByteArray record = MemoTextToRecord(*bytes);
-    Splice added;
-    FileStamp stamp;
-    if (!f.List.Append(record, &added, &stamp)) {
+    if (!f.List.Append(MemoTextToRecord(*bytes), appended, written)) {
         BeepMessage(NewMemoFailedMessage());
         return NewMemoResult::NotSaved;
     }
-    if (appended)
-        *appended = added;
-    if (written)
-        *written = stamp;
     return NewMemoResult::Saved;
 }
 
@@ -119,6 +117,29 @@ void TForm1::Button1Click() {
         RecordNewMemo(*this, appended, written);
 }
 
+namespace {
+
+const char *const kReorderFirst = "メモの順番を入れ替えるには、まずメモを選択してください。";
+const char *const kMoveFirst = "移動させるメモを選択してください。";
+
+// Moves the selected memo to row to(selected, last), when that is another
+// row, and selects it there; selectLast: whichever row is last then.
+void MoveSelected(TForm1 &f, const char *name, const char *noSelection, int (*to)(int, int),
+                  bool selectLast = false) {
+    const int s = SelectedRecord(f);
+    if (s < 0) {
+        BeepMessage(U(noSelection));
+        return;
+    }
+    const int last = int(f.ListBox2.size()) - 1;
+    const int t = std::clamp(to(s, last), 0, last);
+    if (t != s)
+        SaveReloadSelect(f, selectLast ? AtEnd : t,
+                         ListChange(name, MoveRecordSplices(f.ListBox2, s, t), {s, t}));
+}
+
+} // namespace
+
 bool SaveQuickMemo(TForm1 &f, const QString &text) {
     // The memo selected stays selected where it then stands: the list may
     // have been changed by another program meanwhile.
@@ -130,7 +151,7 @@ bool SaveQuickMemo(TForm1 &f, const QString &text) {
         return false;
     RecordNewMemo(f, appended, written);
     // The window stays on its page; the list page, when it shows, follows.
-    if (f.isVisible() && f.PageControl1->currentIndex() == 0) {
+    if (f.isVisible() && f.PageControl1->currentIndex() == TForm1::ListPage) {
         f.LoadList();
         f.ListBox1->setItemIndex(row >= 0 ? RowOf(f.ListBox2, selected, row) : -1);
     }
@@ -138,56 +159,20 @@ bool SaveQuickMemo(TForm1 &f, const QString &text) {
 }
 
 void TForm1::Button2Click() {
-    const int s = SelectedRecord(*this);
-    if (s < 0) {
-        BeepMessage(U("メモの順番を入れ替えるには、まずメモを選択してください。"));
-        return;
-    }
-    if (s == 0)
-        return;
-    // Lines s - 1 and s change places.
-    SaveReloadSelect(*this, s - 1,
-                     ListChange("上に移動", MoveRecordSplices(ListBox2, s, s - 1), {s, s - 1}));
+    MoveSelected(*this, "上に移動", kReorderFirst, [](int s, int) { return s - 1; });
 }
 
 void TForm1::Button3Click() {
-    const int s = SelectedRecord(*this);
-    if (s < 0) {
-        BeepMessage(U("メモの順番を入れ替えるには、まずメモを選択してください。"));
-        return;
-    }
-    if (s == ListBox2.size() - 1)
-        return;
-    // Lines s and s + 1 change places.
-    SaveReloadSelect(*this, s + 1,
-                     ListChange("下に移動", MoveRecordSplices(ListBox2, s, s + 1), {s, s + 1}));
+    MoveSelected(*this, "下に移動", kReorderFirst, [](int s, int) { return s + 1; });
 }
 
 void TForm1::ToTopClick() {
-    const int s = SelectedRecord(*this);
-    if (s < 0) {
-        BeepMessage(U("移動させるメモを選択してください。"));
-        return;
-    }
-    if (s == 0)
-        return;
-    // Record s first, the ones before it one line down.
-    SaveReloadSelect(*this, 0,
-                     ListChange("最上部に移動", MoveRecordSplices(ListBox2, s, 0), {s, 0}));
+    MoveSelected(*this, "最上部に移動", kMoveFirst, [](int, int) { return 0; });
 }
 
 void TForm1::ToBottomClick() {
-    const int s = SelectedRecord(*this);
-    if (s < 0) {
-        BeepMessage(U("移動させるメモを選択してください。"));
-        return;
-    }
-    const int last = int(ListBox2.size()) - 1;
-    if (s == last)
-        return;
-    // Record s last, the ones after it one line up.
-    SaveReloadSelect(*this, AtEnd,
-                     ListChange("最下部に移動", MoveRecordSplices(ListBox2, s, last), {s, last}));
+    MoveSelected(
+        *this, "最下部に移動", kMoveFirst, [](int, int last) { return last; }, true);
 }
 
 void TForm1::ListBox1DblClick() {
@@ -225,19 +210,11 @@ void TForm1::Button4Click() {
     if (!bytes)
         return;
 
-    const QByteArray text = MemoTextToRecord(*bytes);
     const qsizetype colour = ColorMarkerPos(old);
-    const qsizetype suffix = colour >= 0 ? old.size() - colour : 0;
-    QByteArray record;
-    record.reserve(text.size() + suffix);
-    record.append(text.constData(), text.size());
-    record.append(old.constData() + old.size() - suffix, suffix); // the memo keeps its colour
-    std::unique_ptr<MemoChange> change =
-        ListChange("編集保存", {ReplaceRecordSplice(ListBox2, s, record)}, {s, s});
-    FileChange &list = change->parts.first().change;
-    list.layout = List.Layout();
-    if (SaveListText(list.splices))
-        History->Record(std::move(change), {List.stamp()});
+    // The memo keeps its colour.
+    QByteArray record = MemoTextToRecord(*bytes);
+    record.append(colour >= 0 ? old.sliced(colour) : QByteArrayView());
+    SaveChange(*this, ListChange("編集保存", {ReplaceRecordSplice(ListBox2, s, record)}, {s, s}));
     ActivatePage(ListPage); // showing the list page reloads it
 }
 
@@ -255,13 +232,11 @@ void TForm1::BgColorClick() {
 
     const QByteArrayView old = ListBox2.at(s);
     const qsizetype p = ColorMarkerPos(old);
-    const qsizetype kept = p >= 0 ? p + ColorMarker().size() : old.size();
-    QByteArray r;
-    r.reserve(kept + ColorMarker().size() + name.size());
-    r.append(old.constData(), kept); // the colour is replaced, not added
+    // The colour is replaced, not added.
+    QByteArray r = old.first(p >= 0 ? p + ColorMarker().size() : old.size()).toByteArray();
     if (p < 0)
-        r.append(ColorMarker().constData(), ColorMarker().size());
-    r.append(name.constData(), name.size());
+        r += ColorMarker();
+    r += name;
     SaveReloadSelect(*this, s,
                      ListChange("背景色を指定", {ReplaceRecordSplice(ListBox2, s, r)}, {s, s}));
 }

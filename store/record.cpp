@@ -5,8 +5,6 @@
 #include "store/common.h"
 #include "store/records.h"
 
-#include <algorithm>
-#include <cstring>
 
 const QByteArray &LineBreakMarker() {
     // "<!--改行が入りますa7ui9[xz-->"
@@ -86,30 +84,10 @@ QByteArray ColorToText(TColor colour) {
     return '$' + QByteArray::number(colour, 16).toUpper().rightJustified(8, '0');
 }
 
-namespace {
-
-bool EqualsIgnoringAsciiCase(const QByteArray &text, const char *name) {
-    const qsizetype n = static_cast<qsizetype>(std::strlen(name));
-    if (text.size() != n)
-        return false;
-    for (qsizetype i = 0; i < n; ++i) {
-        char a = text[i];
-        char b = name[i];
-        if (a >= 'A' && a <= 'Z')
-            a = static_cast<char>(a - 'A' + 'a');
-        if (b >= 'A' && b <= 'Z')
-            b = static_cast<char>(b - 'A' + 'a');
-        if (a != b)
-            return false;
-    }
-    return true;
-}
-
-} // namespace
-
 std::optional<TColor> TryTextToColor(const QByteArray &text) {
     for (const ColorName &entry : ColorNameTable())
-        if (EqualsIgnoringAsciiCase(text, entry.name))
+        // The names are ASCII: no other byte folds to one of their letters.
+        if (QByteArrayView(text).compare(entry.name, Qt::CaseInsensitive) == 0)
             return entry.value;
     if (const auto value = ParseInteger(text))
         return static_cast<TColor>(*value);
