@@ -9,28 +9,22 @@
 
 namespace {
 
-const QByteArray CrLf = QByteArrayLiteral("\r\n");
-
 // The text of a file (before its first NUL) and what follows it.
 std::pair<QByteArray, QByteArray> TextAndTail(QByteArrayView file) {
-    const qsizetype nul = file.indexOf('\0');
+    qsizetype nul = file.indexOf('\0');
     if (nul < 0)
-        return {file.toByteArray(), QByteArray()};
+        nul = file.size();
     return {file.first(nul).toByteArray(), file.sliced(nul).toByteArray()};
 }
 
-// The records of a text, each followed by CR LF.
+// The records of a text, each followed by CR LF (each end grows by a byte
+// at most, the last by two).
 QByteArray EndedByCrLf(const QByteArray &text) {
     const QList<QByteArray> records = SplitLines(text);
-    qsizetype size = 0;
-    for (const QByteArray &r : records)
-        size += r.size() + 2;
     QByteArray out;
-    out.reserve(size);
-    for (const QByteArray &r : records) {
-        out += r;
-        out += CrLf;
-    }
+    out.reserve(text.size() + records.size() + 1);
+    for (const QByteArray &r : records)
+        out.append(r).append("\r\n");
     return out;
 }
 
@@ -80,42 +74,35 @@ template <class Bytes> bool SpliceBytes(Bytes &bytes, const QList<Splice> &splic
 } // namespace
 
 std::optional<LineLayout> LineLayout::Of(QByteArrayView text) {
-    LineLayout layout;
-    QList<std::pair<qsizetype, End>> ends;
+    std::vector<End> ends;
     qsizetype counts[4] = {};
-    const char *p = text.constData();
-    const qsizetype n = text.size();
-    qsizetype pos = 0;
-    while (pos < n) {
+    for (qsizetype pos = 0, n = text.size(); pos < n;) {
         qsizetype e = pos;
-        while (e < n && p[e] != '\r' && p[e] != '\n')
+        while (e < n && text[e] != '\r' && text[e] != '\n')
             ++e;
         End end = End::None;
-        if (e < n && p[e] == '\r') {
+        if (e < n && text[e] == '\r') {
             ++e;
             end = End::Cr;
         }
-        if (e < n && p[e] == '\n') {
+        if (e < n && text[e] == '\n') {
             ++e;
             end = end == End::Cr ? End::CrLf : End::Lf;
         }
-        if (end != End::CrLf)
-            ends.append({layout.records_, end});
+        ends.push_back(end);
         ++counts[int(end)];
-        ++layout.records_;
         pos = e;
     }
-    if (ends.isEmpty())
+    if (counts[int(End::CrLf)] == qsizetype(ends.size()))
         return std::nullopt;
-    // The usual end is the commonest one; only the others are kept.
-    for (End e : {End::None, End::Cr, End::Lf})
-        if (counts[int(e)] > counts[int(layout.usual_)])
-            layout.usual_ = e;
-    for (qsizetype i = 0, k = 0; i < layout.records_; ++i) {
-        const End e = k < ends.size() && ends[k].first == i ? ends[k++].second : End::CrLf;
-        if (e != layout.usual_)
-            layout.others_.append({i, e});
-    }
+    // The usual end is the commonest one (CR LF, then the first in the
+    // order of End, where as common); only the others are kept.
+    LineLayout layout;
+    layout.records_ = qsizetype(ends.size());
+    layout.usual_ = End(std::max_element(std::begin(counts), std::end(counts)) - counts);
+    for (qsizetype i = 0; i < layout.records_; ++i)
+        if (ends[size_t(i)] != layout.usual_)
+            layout.others_.append({i, ends[size_t(i)]});
     return layout;
 }
 
@@ -134,20 +121,10 @@ std::optional<QByteArray> LineLayout::Apply(const QByteArray &crlfText) const {
     QByteArray out;
     out.reserve(crlfText.size());
     for (qsizetype i = 0; i < records.size(); ++i) {
+        // The bytes of each End, in its order.
+        static const char *const kEnds[] = {"\r\n", "", "\r", "\n"};
         out += records[i];
-        switch (EndOf(i)) {
-        case End::None:
-            break;
-        case End::Cr:
-            out += '\r';
-            break;
-        case End::Lf:
-            out += '\n';
-            break;
-        case End::CrLf:
-            out += CrLf;
-            break;
-        }
+        out += kEnds[int(EndOf(i))];
     }
     return out;
 }
@@ -238,14 +215,6 @@ bool SpliceInPlace(QByteArray &bytes, const QList<Splice> &splices) {
 
 bool SpliceInPlace(ByteBuffer &bytes, const QList<Splice> &splices) {
     return SpliceBytes(bytes, splices);
-}
-
-QByteArray splices_detail::Line(QByteArrayView record) {
-    QByteArray line(record.size() + 2, Qt::Uninitialized);
-    std::copy(record.begin(), record.end(), line.begin());
-    line[record.size()] = '\r';
-    line[record.size() + 1] = '\n';
-    return line;
 }
 
 // --- The history ------------------------------------------------------------------
@@ -348,59 +317,42 @@ ChangeHistory::Result ChangeHistory::Step(HistoryFiles files, bool forward) {
     for (MemoChange::Part *part : std::as_const(order)) {
         if (part->made == forward)
             continue; // written already by an attempt that failed later
-        if (part->file == MemoFile::Other) {
-            if (const std::optional<Result> failed = StepOther(*part, forward))
-                return *failed;
-            continue;
-        }
-        ListFile &file = fileOf(part->file);
-        const QByteArrayView now = file.records().content();
-        const std::optional<QByteArray> next =
-            forward ? part->change.Redo(now) : part->change.Undo(now);
-        if (!next)
-            return refuse();
-        const FileStamp read = file.stamp();
+        FileStamp &left = LastWritten(*part);
+        FileStamp written;
         errno = 0;
-        const bool done = file.Replace(*next);
+        bool done = false;
+        // A file of its own is written whole, or deleted; a list or trash
+        // file gets the change made in the bytes it holds.
+        const bool other = part->file == MemoFile::Other;
+        const std::optional<QByteArray> content = part->change.Content(forward);
+        if (other) {
+            done =
+                content ? WriteFileAtomic(part->path, *content, &written) : DeleteFile(part->path);
+        } else {
+            ListFile &file = fileOf(part->file);
+            const QByteArrayView now = file.records().content();
+            const std::optional<QByteArray> next =
+                forward ? part->change.Redo(now) : part->change.Undo(now);
+            if (!next)
+                return refuse();
+            done = file.Replace(*next);
+            written = file.stamp();
+        }
         if (!done) {
             const int error = errno != 0 ? errno : EIO;
-            // A file that was replaced all the same (only its flush to disk
+            // A file that was changed all the same (only its flush to disk
             // failed) holds the change now.
-            const FileStamp after = StampOf(file.path());
-            if (after != read && after.exists) {
+            const FileStamp after = StampOf(other ? part->path : fileOf(part->file).path());
+            if (after != left && (after.exists || (other && !content))) {
                 part->made = forward;
-                lastWritten_[int(part->file)] = after;
+                left = after;
             }
             return Result{Outcome::Failed, part->file, error};
         }
         part->made = forward;
-        lastWritten_[int(part->file)] = file.stamp();
+        left = other && !content ? StampOf(part->path) : written;
     }
     next_ += forward ? 1 : -1;
     Q_EMIT Changed();
     return Result{Outcome::Done};
-}
-
-std::optional<ChangeHistory::Result> ChangeHistory::StepOther(MemoChange::Part &part,
-                                                              bool forward) {
-    const std::optional<QByteArray> content = part.change.Content(forward);
-    FileStamp &left = LastWritten(part);
-    FileStamp written;
-    errno = 0;
-    const bool done =
-        content ? WriteFileAtomic(part.path, *content, &written) : DeleteFile(part.path);
-    if (!done) {
-        const int error = errno != 0 ? errno : EIO;
-        // A file that is not as it was all the same (the content in place,
-        // only its flush to disk failed) holds the change now.
-        const FileStamp after = StampOf(part.path);
-        if (after != left) {
-            part.made = forward;
-            left = after;
-        }
-        return Result{Outcome::Failed, MemoFile::Other, error};
-    }
-    part.made = forward;
-    left = content ? written : StampOf(part.path);
-    return std::nullopt;
 }

@@ -43,7 +43,7 @@ class LineLayout {
     bool operator==(const LineLayout &) const = default;
 
   private:
-    enum class End : char { None, Cr, Lf, CrLf };
+    enum class End : char { CrLf, None, Cr, Lf };
     End EndOf(qsizetype record) const;
 
     qsizetype records_ = 0;
@@ -96,10 +96,9 @@ bool SpliceInPlace(ByteBuffer &bytes, const QList<Splice> &splices);
 
 // The splices of the usual changes to a text of records each ending in CR LF,
 // for any list of records (Records, QList<QByteArray>).
-namespace splices_detail {
-// A record and its CR LF in a buffer of their own.
-QByteArray Line(QByteArrayView record);
-} // namespace splices_detail
+inline QByteArray LineOf(QByteArrayView record) {
+    return record.toByteArray() + "\r\n";
+}
 
 // The offset of record i in a text whose records all end in CR LF.
 template <class List> qsizetype RecordOffset(const List &records, qsizetype i) {
@@ -111,7 +110,7 @@ template <class List> qsizetype RecordOffset(const List &records, qsizetype i) {
 // Record from moves to index to of the list without it.
 template <class List>
 QList<Splice> MoveRecordSplices(const List &records, qsizetype from, qsizetype to) {
-    const QByteArray line = splices_detail::Line(records.at(from));
+    const QByteArray line = LineOf(records.at(from));
     const qsizetype at = RecordOffset(records, from);
     // Where index to lies once the record has left.
     const qsizetype target =
@@ -126,7 +125,7 @@ Splice ReplaceRecordSplice(const List &records, qsizetype i, QByteArrayView reco
 }
 // Record i leaves.
 template <class List> Splice RemoveRecordSplice(const List &records, qsizetype i) {
-    return Splice{RecordOffset(records, i), splices_detail::Line(records.at(i)), QByteArray()};
+    return Splice{RecordOffset(records, i), LineOf(records.at(i)), QByteArray()};
 }
 
 // --- The history ------------------------------------------------------------------
@@ -231,8 +230,6 @@ class ChangeHistory : public QObject {
   private:
     Result Step(HistoryFiles files, bool forward);
     FileStamp &LastWritten(const MemoChange::Part &part);
-    // Writes a part on a file of its own; the result when that failed.
-    std::optional<Result> StepOther(MemoChange::Part &part, bool forward);
 
     std::vector<std::unique_ptr<MemoChange>> changes_;
     // The changes before this one are made; this one and those after it
