@@ -194,14 +194,14 @@ void TForm1::RestoreClick() {
     if (PurgeSelected(*this, &purge, &trashWritten)) {
         auto change = std::make_unique<MemoChange>(U("復活"));
         change->trash = {sel, -1};
-        if (saved == NewMemoResult::Saved) {
-            change->parts = {{MemoFile::List, FileChange::Pieces({appended})}, purge};
+        change->parts = {purge};
+        QList<FileStamp> written = {trashWritten};
+        if (saved == NewMemoResult::Saved) { // the list gained the memo first
+            change->parts.prepend({MemoFile::List, FileChange::Pieces({appended})});
             change->list = {-1, AtEnd};
-            History->Record(std::move(change), {listWritten, trashWritten});
-        } else {
-            change->parts = {purge};
-            History->Record(std::move(change), {trashWritten});
+            written.prepend(listWritten);
         }
+        History->Record(std::move(change), written);
     }
     ActivatePage(TrashPage);
 }

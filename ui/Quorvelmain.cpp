@@ -45,15 +45,6 @@ constexpr int SettleMs = 400;
 const char *const N9Caption = " 起動時に「新規入力」ページを開く";
 const char *const N10Caption = " 終了時に「ゴミ箱」を空にする";
 
-QPushButton *MakeButton(QWidget *parent, const char *name, const char *caption, int l, int t, int w,
-                        int h) {
-    auto *b = new QPushButton(U(caption), parent);
-    b->setObjectName(U(name));
-    b->setGeometry(l, t, w, h);
-    b->setAutoDefault(false);
-    return b;
-}
-
 // A text area, named for screen readers. Tab and Shift+Tab move the focus
 // on, as from any other control: the areas take no tab characters.
 MemoEdit *MakeMemo(QWidget *parent, const char *name, const char *spokenName, int l, int t, int w,
@@ -402,28 +393,15 @@ void TForm1::WireHandlers() {
 
 void TForm1::PageShown(int index) {
     // The edit page left: no memo is open for editing any more.
-    if (index != 2)
+    if (index != EditPage)
         Memo3Record = -1;
     // A page's show handler runs when it becomes visible: not while the window
     // is still being created or is closed.
-    if (!isVisible() || destroyed_)
-        return;
-    switch (index) {
-    case ListPage:
-        Run([this] { TabSheet1Show(); });
-        break;
-    case NewMemoPage:
-        Run([this] { TabSheet2Show(); });
-        break;
-    case EditPage:
-        Run([this] { TabSheet3Show(); });
-        break;
-    case TrashPage:
-        Run([this] { TabSheet4Show(); });
-        break;
-    default:
-        break;
-    }
+    static constexpr void (TForm1::*shows[])() = {&TForm1::TabSheet1Show, &TForm1::TabSheet2Show,
+                                                  &TForm1::TabSheet3Show, &TForm1::TabSheet4Show};
+    static_assert(ListPage == 0 && NewMemoPage == 1 && EditPage == 2 && TrashPage == 3);
+    if (isVisible() && !destroyed_ && index >= 0 && index < int(std::size(shows)))
+        Run([this, show = shows[index]] { (this->*show)(); });
 }
 
 void TForm1::WatchFiles() {

@@ -1,5 +1,7 @@
 #include "ui/arguments.h"
 
+#include "platform/utf8.h"
+
 #include <QCommandLineParser>
 #include <QDir>
 #include <QRegularExpression>
@@ -9,10 +11,6 @@
 #endif
 
 namespace {
-
-QString U(const char *utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 const char *const Help =
     "使い方: quorvel [FILE | --new-memo | --add TEXT | --add - | --list] [--file PATH]\n"

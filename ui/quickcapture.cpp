@@ -1,6 +1,7 @@
 #include "ui/quickcapture.h"
 
 #include "platform/platform.h"
+#include "platform/utf8.h"
 #include "settings/settings.h"
 #include "store/listfile.h"
 #include "store/memotext.h"
@@ -14,18 +15,6 @@
 #include <QShortcut>
 
 namespace {
-
-QString U(const char *utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-QPushButton *MakeButton(QWidget *parent, const char *name, const char *caption, int l) {
-    auto *b = new QPushButton(U(caption), parent);
-    b->setObjectName(U(name));
-    b->setGeometry(l, 160, 80, 25);
-    b->setAutoDefault(false);
-    return b;
-}
 
 // The new-memo page's save, to a list file no window holds.
 bool SaveToListFile(const QString &text) {
@@ -65,8 +54,8 @@ TForm4::TForm4(std::function<bool(const QString &)> save) : save_(std::move(save
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setGeometry(10, 10, 360, 140);
     Memo1->setFont(ProportionalGothic(13));
-    Button1 = MakeButton(this, "Button1", "保存する", 200);
-    Button2 = MakeButton(this, "Button2", "キャンセル", 290);
+    Button1 = MakeButton(this, "Button1", "保存する", 200, 160, 80, 25);
+    Button2 = MakeButton(this, "Button2", "キャンセル", 290, 160, 80, 25);
     setTabOrder(Memo1, Button1);
     setTabOrder(Button1, Button2);
 

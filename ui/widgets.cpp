@@ -1,6 +1,7 @@
 #include "ui/widgets.h"
 
 #include "platform/cp932.h"
+#include "platform/utf8.h"
 #include "store/record.h"
 #include "store/records.h"
 
@@ -10,6 +11,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QUrl>
 #include <QWheelEvent>
@@ -388,4 +390,13 @@ bool TextField::event(QEvent *e) {
 void TextField::keyPressEvent(QKeyEvent *e) {
     if (!TextHistoryKeyPressed(this, e))
         QLineEdit::keyPressEvent(e);
+}
+
+QPushButton *MakeButton(QWidget *parent, const char *name, const char *caption, int l, int t, int w,
+                        int h) {
+    auto *b = new QPushButton(U(caption), parent);
+    b->setObjectName(U(name));
+    b->setGeometry(l, t, w, h);
+    b->setAutoDefault(false);
+    return b;
 }

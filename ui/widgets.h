@@ -15,7 +15,12 @@
 #include <QTimer>
 #include <functional>
 
+class QPushButton;
 class Records;
+
+// A named push button at l, t, w x h, which Enter passes by.
+QPushButton *MakeButton(QWidget *parent, const char *name, const char *caption, int l, int t, int w,
+                        int h);
 
 // The tab strip: every page change the user asks for (a click on a tab, the
 // arrow keys, the mouse wheel) is first put to the veto.
