@@ -212,11 +212,9 @@ bool MemoMatcher::Impl::Contains(const uchar *p, qsizetype n) const {
     return QStringView(folded).indexOf(QStringView(needle)) >= 0;
 }
 
-namespace {
-
 template <class List>
-FindResult FindIn(const List &records, qsizetype selected, bool forward,
-                  const MemoMatcher &matcher) {
+FindResult FindInRecords(const List &records, qsizetype selected, bool forward,
+                         const MemoMatcher &matcher) {
     const qsizetype n = records.size();
     if (selected < 0 || selected >= n)
         selected = -1;
@@ -250,14 +248,5 @@ FindResult FindIn(const List &records, qsizetype selected, bool forward,
     return lastBefore >= 0 ? FindResult{lastBefore, count, before} : FindResult{last, count, count};
 }
 
-} // namespace
-
-FindResult FindInRecords(const QList<QByteArray> &records, qsizetype selected, bool forward,
-                         const MemoMatcher &matcher) {
-    return FindIn(records, selected, forward, matcher);
-}
-
-FindResult FindInRecords(const Records &records, qsizetype selected, bool forward,
-                         const MemoMatcher &matcher) {
-    return FindIn(records, selected, forward, matcher);
-}
+template FindResult FindInRecords(const QList<QByteArray> &, qsizetype, bool, const MemoMatcher &);
+template FindResult FindInRecords(const Records &, qsizetype, bool, const MemoMatcher &);
