@@ -148,46 +148,40 @@ Piece MemoMatcher::Impl::PieceAt(const uchar *p, qsizetype i, qsizetype end, QSt
     // is no trail byte.
     if (p[i] == '<' && LineBreakMarkerAt(p, i, end))
         return {table.LineEnd(), i + LineBreakMarker().size()};
-    int length = cp.LengthAt(p, i, end);
+    const int length = cp.LengthAt(p, i, end);
     const Cp932Code c = cp.CodeAt(p, i, length);
     qsizetype next = i + length;
-    if (next < end) {
-        length = cp.LengthAt(p, next, end);
-        Cp932Code after = cp.CodeAt(p, next, length);
-        if (table.Joins(after)) {
-            QString cluster(QChar(cp.Unit(c)));
-            while (table.Joins(after)) {
-                cluster += QChar(cp.Unit(after));
-                next += length;
-                if (next >= end)
-                    break;
-                length = cp.LengthAt(p, next, end);
-                after = cp.CodeAt(p, next, length);
-            }
-            room = FoldForFind(cluster, table.Options());
-            return {UnitsOf(room), next};
-        }
+    QString cluster; // the character with the joining ones after it, if any
+    while (next < end) {
+        const int joinLength = cp.LengthAt(p, next, end);
+        const Cp932Code after = cp.CodeAt(p, next, joinLength);
+        if (!table.Joins(after))
+            break;
+        if (cluster.isEmpty())
+            cluster = QChar(cp.Unit(c));
+        cluster += QChar(cp.Unit(after));
+        next += joinLength;
     }
-    return {table.Fold(c), next};
+    if (cluster.isEmpty())
+        return {table.Fold(c), next};
+    room = FoldForFind(cluster, table.Options());
+    return {UnitsOf(room), next};
 }
 
 // Whether the folded search text starts within the piece that starts at
 // byte i and goes on in the pieces after it.
 bool MemoMatcher::Impl::StartsAt(const uchar *p, qsizetype i, qsizetype end) const {
-    const std::u16string_view wanted(needle);
     const Piece first = PieceAt(p, i, end, clusterFolded);
     for (size_t t = 0; t < first.units.size(); ++t) {
-        if (first.units[t] != wanted.front())
+        if (first.units[t] != needle.front())
             continue;
-        std::u16string_view units = first.units.substr(t);
-        qsizetype next = first.next;
-        size_t matched = 0;
-        for (;;) {
-            const size_t m = std::min(units.size(), wanted.size() - matched);
-            if (units.substr(0, m) != wanted.substr(matched, m))
+        std::u16string_view units = first.units.substr(t), rest = needle;
+        for (qsizetype next = first.next;;) {
+            const size_t m = std::min(units.size(), rest.size());
+            if (units.substr(0, m) != rest.substr(0, m))
                 break;
-            matched += m;
-            if (matched == wanted.size())
+            rest.remove_prefix(m);
+            if (rest.empty())
                 return true;
             if (next >= end)
                 break;
