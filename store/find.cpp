@@ -78,9 +78,8 @@ struct MemoMatcher::Impl {
 Letter MemoMatcher::Impl::LetterFor(char16_t letter) const {
     Letter l;
     const auto add = [&](Cp932Code c) {
-        if (l.scan.Has(c))
+        if (!l.scan.Add(c))
             return;
-        l.scan.Add(c);
         l.weight += Frequency(c);
         l.fromJoiner = l.fromJoiner || table.Joins(c);
     };

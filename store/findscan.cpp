@@ -43,15 +43,16 @@ void LimitFindScans(int level) {
     scanLevelLimit = std::clamp(level, int(kPlain), int(kAvx2));
 }
 
-void CharacterScan::Add(Cp932Code c) {
+bool CharacterScan::Add(Cp932Code c) {
     if (codes_[c])
-        return;
+        return false;
     codes_.set(c);
     first_[c < 0x100 ? c : c >> 8] = true;
     if (c < 0x100)
         singles_.push_back(uchar(c));
     else
         pairs_.push_back(c);
+    return true;
 }
 
 void CharacterScan::Prepare() {

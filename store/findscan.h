@@ -46,8 +46,8 @@ class ScanAccept {
 // A set of characters to scan records for.
 class CharacterScan {
   public:
-    void Add(Cp932Code c);
-    bool Has(Cp932Code c) const { return codes_[c]; }
+    // Whether c is new to the set.
+    bool Add(Cp932Code c);
     bool Empty() const { return singles_.empty() && pairs_.empty(); }
     // Made ready to scan, once every character is added.
     void Prepare();
