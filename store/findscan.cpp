@@ -67,29 +67,25 @@ void CharacterScan::Prepare() {
     }
     // The single-byte characters form one group, which takes any next byte;
     // the double-byte ones a group per lead byte, as far as eight go.
-    std::vector<uchar> leads;
-    for (const Cp932Code c : pairs_)
-        if (std::find(leads.begin(), leads.end(), uchar(c >> 8)) == leads.end())
-            leads.push_back(uchar(c >> 8));
-    const int pairGroups = singles_.empty() ? 8 : 7;
-    const auto groupOf = [&](Cp932Code c) {
-        const auto at = std::find(leads.begin(), leads.end(), uchar(c >> 8)) - leads.begin();
-        return 1 << ((singles_.empty() ? 0 : 1) + int(at % pairGroups));
-    };
+    const int singleGroups = singles_.empty() ? 0 : 1;
     for (const uchar b : singles_) {
         firstLow_[b & 0x0F] |= 1;
         firstHigh_[b >> 4] |= 1;
     }
-    if (!singles_.empty()) {
+    if (singleGroups) {
         nextLow_.fill(1);
         nextHigh_.fill(1);
     }
+    std::vector<uchar> leads;
     for (const Cp932Code c : pairs_) {
-        const int bit = groupOf(c);
-        firstLow_[(c >> 8) & 0x0F] |= uchar(bit);
-        firstHigh_[c >> 12] |= uchar(bit);
-        nextLow_[c & 0x0F] |= uchar(bit);
-        nextHigh_[(c >> 4) & 0x0F] |= uchar(bit);
+        const qsizetype lead = std::ranges::find(leads, uchar(c >> 8)) - leads.begin();
+        if (lead == qsizetype(leads.size()))
+            leads.push_back(uchar(c >> 8));
+        const auto bit = uchar(1 << (singleGroups + lead % (8 - singleGroups)));
+        firstLow_[(c >> 8) & 0x0F] |= bit;
+        firstHigh_[c >> 12] |= bit;
+        nextLow_[c & 0x0F] |= bit;
+        nextHigh_[(c >> 4) & 0x0F] |= bit;
     }
     // Singles first, then pairs; places beyond their number repeat the first.
     const qsizetype count = qsizetype(singles_.size() + pairs_.size());
