@@ -37,16 +37,6 @@ class Converter {
     iconv_t cd_;
 };
 
-Converter &Decoder() {
-    thread_local Converter c(kUtf16, "CP932");
-    return c;
-}
-
-Converter &Encoder() {
-    thread_local Converter c("CP932", kUtf16);
-    return c;
-}
-
 } // namespace
 
 QString DecodeCp932(const QByteArray &bytes) {
@@ -57,7 +47,7 @@ QString DecodeCp932(const QByteArray &bytes) {
     // Every byte of code page 932 gives at most one UTF-16 unit: a
     // double-byte character gives one unit for two bytes.
     QString out(n, Qt::Uninitialized);
-    Converter &conv = Decoder();
+    thread_local Converter conv(kUtf16, "CP932");
     if (!conv.ok()) {
         // Without a converter the text still shows: ASCII as it is, the rest
         // as replacement characters.
@@ -108,7 +98,7 @@ std::optional<QByteArray> EncodeCp932(const QString &text, QString *firstBad) {
         return std::nullopt;
     };
 
-    Converter &conv = Encoder();
+    thread_local Converter conv("CP932", kUtf16);
     if (!conv.ok())
         return refuse(firstNonAscii);
     // A UTF-16 unit gives at most two bytes.
