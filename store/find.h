@@ -22,8 +22,6 @@ class MemoMatcher {
   public:
     MemoMatcher(const QString &searchText, FindOptions options);
     ~MemoMatcher();
-    MemoMatcher(const MemoMatcher &) = delete;
-    MemoMatcher &operator=(const MemoMatcher &) = delete;
 
     bool Matches(QByteArrayView record) const;
 
