@@ -113,8 +113,7 @@ MemoMatcher::MemoMatcher(const QString &searchText, FindOptions options)
             return;
         }
     }
-    std::stable_sort(d->filters.begin(), d->filters.end(),
-                     [](const Letter &a, const Letter &b) { return a.weight < b.weight; });
+    std::ranges::stable_sort(d->filters, {}, &Letter::weight);
     if (d->filters.size() > kMaxFilters)
         d->filters.resize(kMaxFilters);
     if (scannable(first)) {
