@@ -32,8 +32,7 @@ QString MemoTextOf(const QByteArray &record) {
 const FoldTable &FoldTable::For(FindOptions options) {
     static std::mutex lock;
     static std::array<std::unique_ptr<const FoldTable>, 8> tables;
-    const int index =
-        (options.ignoreWidth ? 1 : 0) | (options.ignoreKana ? 2 : 0) | (options.matchCase ? 4 : 0);
+    const int index = options.ignoreWidth | options.ignoreKana << 1 | options.matchCase << 2;
     const std::lock_guard<std::mutex> guard(lock);
     if (!tables[index])
         tables[index].reset(new FoldTable(options));
