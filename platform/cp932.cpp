@@ -116,8 +116,6 @@ std::optional<QByteArray> EncodeCp932(const QString &text, QString *firstBad) {
             (in - reinterpret_cast<const char *>(units)) / static_cast<qsizetype>(sizeof(char16_t));
         return refuse(at < n ? at : n - 1);
     }
-    // Flush any pending shift state (none for this code page, but harmless).
-    iconv(cd, nullptr, nullptr, &outp, &outLeft);
     out.truncate(outp - out.data());
     return out;
 }
