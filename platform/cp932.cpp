@@ -60,8 +60,7 @@ QString DecodeCp932(const QByteArray &bytes) {
     iconv_t cd = conv.get();
     char *in = const_cast<char *>(bytes.constData());
     size_t inLeft = static_cast<size_t>(n);
-    char *outStart = reinterpret_cast<char *>(out.data());
-    char *outp = outStart;
+    char *outp = reinterpret_cast<char *>(out.data());
     size_t outLeft = static_cast<size_t>(n) * sizeof(char16_t);
     while (inLeft > 0) {
         if (iconv(cd, &in, &inLeft, &outp, &outLeft) != static_cast<size_t>(-1))
@@ -77,7 +76,7 @@ QString DecodeCp932(const QByteArray &bytes) {
         --inLeft;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
-    out.truncate((outp - outStart) / static_cast<qsizetype>(sizeof(char16_t)));
+    out.truncate(reinterpret_cast<const QChar *>(outp) - out.constData());
     return out;
 }
 
