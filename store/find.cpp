@@ -12,8 +12,7 @@ namespace {
 // letters of a search text are the ones scanned for.
 double Frequency(Cp932Code c) {
     if (c < 0x80)
-        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ? 1.0
-                                                                                          : 2.0;
+        return QChar(c).isLetterOrNumber() ? 1.0 : 2.0; // ASCII letters and digits
     if (c < 0x100)
         return 1.0; // half-width katakana, also common trail bytes
     const int lead = c >> 8;
