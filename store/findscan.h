@@ -76,6 +76,5 @@ class CharacterScan {
     // next byte does (a single-byte character); places beyond their number
     // repeat the first.
     static constexpr int kEqualMax = 4;
-    using Repeated = std::array<uchar, 16>;
-    alignas(16) std::array<Repeated, kEqualMax> equalFirst_{}, equalNext_{}, equalAny_{};
+    std::array<std::array<uchar, 16>, kEqualMax> equalFirst_{}, equalNext_{}, equalAny_{};
 };
