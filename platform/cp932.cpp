@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <cerrno>
 #include <iconv.h>
 
@@ -36,34 +37,17 @@ class Converter {
     iconv_t cd_;
 };
 
-Converter &Decoder() {
-    thread_local Converter c(kUtf16, "CP932");
-    return c;
-}
-
-Converter &Encoder() {
-    thread_local Converter c("CP932", kUtf16);
-    return c;
-}
-
-bool IsAscii(const char *p, qsizetype n) {
-    for (qsizetype i = 0; i < n; ++i)
-        if (static_cast<unsigned char>(p[i]) >= 0x80)
-            return false;
-    return true;
-}
-
 } // namespace
 
 QString DecodeCp932(const QByteArray &bytes) {
     const qsizetype n = bytes.size();
-    if (IsAscii(bytes.constData(), n))
+    if (std::all_of(bytes.begin(), bytes.end(), [](char b) { return uchar(b) < 0x80; }))
         return QString::fromLatin1(bytes);
 
     // Every byte of code page 932 gives at most one UTF-16 unit: a
     // double-byte character gives one unit for two bytes.
     QString out(n, Qt::Uninitialized);
-    Converter &conv = Decoder();
+    thread_local Converter conv(kUtf16, "CP932");
     if (!conv.ok()) {
         // Without a converter the text still shows: ASCII as it is, the rest
         // as replacement characters.
@@ -76,8 +60,7 @@ QString DecodeCp932(const QByteArray &bytes) {
     iconv_t cd = conv.get();
     char *in = const_cast<char *>(bytes.constData());
     size_t inLeft = static_cast<size_t>(n);
-    char *outStart = reinterpret_cast<char *>(out.data());
-    char *outp = outStart;
+    char *outp = reinterpret_cast<char *>(out.data());
     size_t outLeft = static_cast<size_t>(n) * sizeof(char16_t);
     while (inLeft > 0) {
         if (iconv(cd, &in, &inLeft, &outp, &outLeft) != static_cast<size_t>(-1))
@@ -93,37 +76,30 @@ QString DecodeCp932(const QByteArray &bytes) {
         --inLeft;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
-    out.truncate((outp - outStart) / static_cast<qsizetype>(sizeof(char16_t)));
+    out.truncate(reinterpret_cast<const QChar *>(outp) - out.constData());
     return out;
 }
 
 std::optional<QByteArray> EncodeCp932(const QString &text, QString *firstBad) {
     const qsizetype n = text.size();
     const char16_t *units = reinterpret_cast<const char16_t *>(text.utf16());
-    bool ascii = true;
-    for (qsizetype i = 0; i < n && ascii; ++i)
-        ascii = units[i] < 0x80;
-    if (ascii)
+    const qsizetype firstNonAscii =
+        std::find_if(units, units + n, [](char16_t u) { return u >= 0x80; }) - units;
+    if (firstNonAscii == n)
         return text.toLatin1();
 
     auto refuse = [&](qsizetype at) -> std::optional<QByteArray> {
         if (firstBad) {
-            qsizetype len = 1;
-            if (QChar::isHighSurrogate(units[at]) && at + 1 < n &&
-                QChar::isLowSurrogate(units[at + 1]))
-                len = 2;
-            *firstBad = text.mid(at, len);
+            const bool pair = QChar::isHighSurrogate(units[at]) && at + 1 < n &&
+                              QChar::isLowSurrogate(units[at + 1]);
+            *firstBad = text.mid(at, pair ? 2 : 1);
         }
         return std::nullopt;
     };
 
-    Converter &conv = Encoder();
-    if (!conv.ok()) {
-        for (qsizetype i = 0; i < n; ++i)
-            if (units[i] >= 0x80)
-                return refuse(i);
-        return text.toLatin1();
-    }
+    thread_local Converter conv("CP932", kUtf16);
+    if (!conv.ok())
+        return refuse(firstNonAscii);
     // A UTF-16 unit gives at most two bytes.
     QByteArray out(n * 2, Qt::Uninitialized);
     iconv_t cd = conv.get();
@@ -139,8 +115,6 @@ std::optional<QByteArray> EncodeCp932(const QString &text, QString *firstBad) {
             (in - reinterpret_cast<const char *>(units)) / static_cast<qsizetype>(sizeof(char16_t));
         return refuse(at < n ? at : n - 1);
     }
-    // Flush any pending shift state (none for this code page, but harmless).
-    iconv(cd, nullptr, nullptr, &outp, &outLeft);
     out.truncate(outp - out.data());
     return out;
 }
@@ -163,11 +137,8 @@ Cp932Table::Cp932Table() : unit_(65536, u'\0') {
         if (!IsCp932LeadByte(uchar(lead)))
             continue;
         QByteArray lines;
-        for (int trail = 0x40; trail <= 0xFC; ++trail) {
-            lines += char(lead);
-            lines += char(trail);
-            lines += '\n';
-        }
+        for (int trail = 0x40; trail <= 0xFC; ++trail)
+            lines.append(char(lead)).append(char(trail)).append('\n');
         const QStringList decoded = DecodeCp932(lines).split(QLatin1Char('\n'));
         for (int trail = 0x40; trail <= 0xFC && trail - 0x40 < decoded.size(); ++trail) {
             const QString &line = decoded[trail - 0x40];

@@ -12,8 +12,7 @@ namespace {
 // letters of a search text are the ones scanned for.
 double Frequency(Cp932Code c) {
     if (c < 0x80)
-        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ? 1.0
-                                                                                          : 2.0;
+        return QChar(c).isLetterOrNumber() ? 1.0 : 2.0; // ASCII letters and digits
     if (c < 0x100)
         return 1.0; // half-width katakana, also common trail bytes
     const int lead = c >> 8;
@@ -78,9 +77,8 @@ struct MemoMatcher::Impl {
 Letter MemoMatcher::Impl::LetterFor(char16_t letter) const {
     Letter l;
     const auto add = [&](Cp932Code c) {
-        if (l.scan.Has(c))
+        if (!l.scan.Add(c))
             return;
-        l.scan.Add(c);
         l.weight += Frequency(c);
         l.fromJoiner = l.fromJoiner || table.Joins(c);
     };
@@ -114,8 +112,7 @@ MemoMatcher::MemoMatcher(const QString &searchText, FindOptions options)
             return;
         }
     }
-    std::stable_sort(d->filters.begin(), d->filters.end(),
-                     [](const Letter &a, const Letter &b) { return a.weight < b.weight; });
+    std::ranges::stable_sort(d->filters, {}, &Letter::weight);
     if (d->filters.size() > kMaxFilters)
         d->filters.resize(kMaxFilters);
     if (scannable(first)) {
@@ -148,46 +145,40 @@ Piece MemoMatcher::Impl::PieceAt(const uchar *p, qsizetype i, qsizetype end, QSt
     // is no trail byte.
     if (p[i] == '<' && LineBreakMarkerAt(p, i, end))
         return {table.LineEnd(), i + LineBreakMarker().size()};
-    int length = cp.LengthAt(p, i, end);
+    const int length = cp.LengthAt(p, i, end);
     const Cp932Code c = cp.CodeAt(p, i, length);
     qsizetype next = i + length;
-    if (next < end) {
-        length = cp.LengthAt(p, next, end);
-        Cp932Code after = cp.CodeAt(p, next, length);
-        if (table.Joins(after)) {
-            QString cluster(QChar(cp.Unit(c)));
-            while (table.Joins(after)) {
-                cluster += QChar(cp.Unit(after));
-                next += length;
-                if (next >= end)
-                    break;
-                length = cp.LengthAt(p, next, end);
-                after = cp.CodeAt(p, next, length);
-            }
-            room = FoldForFind(cluster, table.Options());
-            return {UnitsOf(room), next};
-        }
+    QString cluster; // the character with the joining ones after it, if any
+    while (next < end) {
+        const int joinLength = cp.LengthAt(p, next, end);
+        const Cp932Code after = cp.CodeAt(p, next, joinLength);
+        if (!table.Joins(after))
+            break;
+        if (cluster.isEmpty())
+            cluster = QChar(cp.Unit(c));
+        cluster += QChar(cp.Unit(after));
+        next += joinLength;
     }
-    return {table.Fold(c), next};
+    if (cluster.isEmpty())
+        return {table.Fold(c), next};
+    room = FoldForFind(cluster, table.Options());
+    return {UnitsOf(room), next};
 }
 
 // Whether the folded search text starts within the piece that starts at
 // byte i and goes on in the pieces after it.
 bool MemoMatcher::Impl::StartsAt(const uchar *p, qsizetype i, qsizetype end) const {
-    const std::u16string_view wanted(needle);
     const Piece first = PieceAt(p, i, end, clusterFolded);
     for (size_t t = 0; t < first.units.size(); ++t) {
-        if (first.units[t] != wanted.front())
+        if (first.units[t] != needle.front())
             continue;
-        std::u16string_view units = first.units.substr(t);
-        qsizetype next = first.next;
-        size_t matched = 0;
-        for (;;) {
-            const size_t m = std::min(units.size(), wanted.size() - matched);
-            if (units.substr(0, m) != wanted.substr(matched, m))
+        std::u16string_view units = first.units.substr(t), rest = needle;
+        for (qsizetype next = first.next;;) {
+            const size_t m = std::min(units.size(), rest.size());
+            if (units.substr(0, m) != rest.substr(0, m))
                 break;
-            matched += m;
-            if (matched == wanted.size())
+            rest.remove_prefix(m);
+            if (rest.empty())
                 return true;
             if (next >= end)
                 break;
@@ -212,11 +203,9 @@ bool MemoMatcher::Impl::Contains(const uchar *p, qsizetype n) const {
     return QStringView(folded).indexOf(QStringView(needle)) >= 0;
 }
 
-namespace {
-
 template <class List>
-FindResult FindIn(const List &records, qsizetype selected, bool forward,
-                  const MemoMatcher &matcher) {
+FindResult FindInRecords(const List &records, qsizetype selected, bool forward,
+                         const MemoMatcher &matcher) {
     const qsizetype n = records.size();
     if (selected < 0 || selected >= n)
         selected = -1;
@@ -250,14 +239,5 @@ FindResult FindIn(const List &records, qsizetype selected, bool forward,
     return lastBefore >= 0 ? FindResult{lastBefore, count, before} : FindResult{last, count, count};
 }
 
-} // namespace
-
-FindResult FindInRecords(const QList<QByteArray> &records, qsizetype selected, bool forward,
-                         const MemoMatcher &matcher) {
-    return FindIn(records, selected, forward, matcher);
-}
-
-FindResult FindInRecords(const Records &records, qsizetype selected, bool forward,
-                         const MemoMatcher &matcher) {
-    return FindIn(records, selected, forward, matcher);
-}
+template FindResult FindInRecords(const QList<QByteArray> &, qsizetype, bool, const MemoMatcher &);
+template FindResult FindInRecords(const Records &, qsizetype, bool, const MemoMatcher &);

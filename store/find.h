@@ -22,8 +22,6 @@ class MemoMatcher {
   public:
     MemoMatcher(const QString &searchText, FindOptions options);
     ~MemoMatcher();
-    MemoMatcher(const MemoMatcher &) = delete;
-    MemoMatcher &operator=(const MemoMatcher &) = delete;
 
     bool Matches(QByteArrayView record) const;
 
@@ -42,8 +40,8 @@ struct FindResult {
 // Next (forward) looks from the record after the selected one down to the
 // last, then from the first on, ending with the selected one itself;
 // previous does the same upwards. With no selection (-1, or an index outside
-// the list) next starts at the first record and previous at the last.
-FindResult FindInRecords(const QList<QByteArray> &records, qsizetype selected, bool forward,
-                         const MemoMatcher &matcher);
-FindResult FindInRecords(const Records &records, qsizetype selected, bool forward,
+// the list) next starts at the first record and previous at the last. The
+// records are a QList<QByteArray> or Records.
+template <class List>
+FindResult FindInRecords(const List &records, qsizetype selected, bool forward,
                          const MemoMatcher &matcher);

@@ -32,8 +32,7 @@ QString MemoTextOf(const QByteArray &record) {
 const FoldTable &FoldTable::For(FindOptions options) {
     static std::mutex lock;
     static std::array<std::unique_ptr<const FoldTable>, 8> tables;
-    const int index =
-        (options.ignoreWidth ? 1 : 0) | (options.ignoreKana ? 2 : 0) | (options.matchCase ? 4 : 0);
+    const int index = options.ignoreWidth | options.ignoreKana << 1 | options.matchCase << 2;
     const std::lock_guard<std::mutex> guard(lock);
     if (!tables[index])
         tables[index].reset(new FoldTable(options));
@@ -42,25 +41,21 @@ const FoldTable &FoldTable::For(FindOptions options) {
 
 FoldTable::FoldTable(FindOptions options) : options_(options), entry_(65536, 0) {
     const Cp932Table &cp = Cp932Table::Get();
-    std::vector<Cp932Code> joiners;
     for (const Cp932Code c : cp.Codes()) {
         const QString one(QChar(cp.Unit(c)));
         const QString folded = FoldForFind(one, options);
         // A character whose decomposition starts with a combining mark (or
         // is empty) attaches to what precedes it.
-        bool joins = false;
-        if (options.ignoreWidth) {
-            const QString d = one.normalized(QString::NormalizationForm_KD);
-            joins = d.isEmpty() || d.front().combiningClass() != 0;
-        }
+        const QString d = options.ignoreWidth ? one.normalized(QString::NormalizationForm_KD) : one;
+        const bool joins = options.ignoreWidth && (d.isEmpty() || d.front().combiningClass() != 0);
         Q_ASSERT(folded.size() < 0x800 && pool_.size() < 0x100000);
         entry_[c] = quint32(pool_.size()) | quint32(folded.size()) << 20 | (joins ? 1u << 31 : 0u);
         pool_.append(UnitsOf(folded));
-        if (joins)
-            joiners.push_back(c);
     }
     crlf_ = UnitsOf(FoldForFind(QStringLiteral("\r\n"), options));
-    for (const Cp932Code m : joiners) {
+    for (const Cp932Code m : cp.Codes()) {
+        if (!Joins(m))
+            continue;
         for (const Cp932Code c : cp.Codes()) {
             const QString both =
                 FoldForFind(QString(QChar(cp.Unit(c))) + QChar(cp.Unit(m)), options);

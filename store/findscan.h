@@ -46,8 +46,8 @@ class ScanAccept {
 // A set of characters to scan records for.
 class CharacterScan {
   public:
-    void Add(Cp932Code c);
-    bool Has(Cp932Code c) const { return codes_[c]; }
+    // Whether c is new to the set.
+    bool Add(Cp932Code c);
     bool Empty() const { return singles_.empty() && pairs_.empty(); }
     // Made ready to scan, once every character is added.
     void Prepare();
@@ -76,6 +76,5 @@ class CharacterScan {
     // next byte does (a single-byte character); places beyond their number
     // repeat the first.
     static constexpr int kEqualMax = 4;
-    using Repeated = std::array<uchar, 16>;
-    alignas(16) std::array<Repeated, kEqualMax> equalFirst_{}, equalNext_{}, equalAny_{};
+    std::array<std::array<uchar, 16>, kEqualMax> equalFirst_{}, equalNext_{}, equalAny_{};
 };

@@ -5,7 +5,6 @@
 #include "platform/platform.h"
 #include "platform/utf8.h"
 #include "settings/inifile.h"
-#include "store/record.h"
 #include "ui/Quorvelmain.h"
 #include "ui/fonts.h"
 #include "ui/placement.h"
@@ -31,10 +30,6 @@ template <class W> W *Place(W *w, const char *name, int l, int t, int width, int
 
 TForm3::TForm3(TForm1 *owner) : QDialog(owner), owner_(owner) {
     setObjectName(QStringLiteral("Form3"));
-    BuildLayout();
-}
-
-void TForm3::BuildLayout() {
     setWindowTitle(U("検索"));
     setFont(ProportionalGothic(12));
     setFixedSize(356, 128);
@@ -56,22 +51,15 @@ void TForm3::BuildLayout() {
     Button3 = Place(new QPushButton(U("閉じる"), this), "Button3", 258, 96, 88, 25);
     Button1->setDefault(true);
 
-    setTabOrder(Edit1, CheckBox1);
-    setTabOrder(CheckBox1, CheckBox2);
-    setTabOrder(CheckBox2, CheckBox3);
-    setTabOrder(CheckBox3, Button1);
-    setTabOrder(Button1, Button2);
-    setTabOrder(Button2, Button3);
+    QWidget *const order[] = {Edit1, CheckBox1, CheckBox2, CheckBox3, Button1, Button2, Button3};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
 
     connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
     connect(Button3, &QPushButton::clicked, this, &TForm3::Button3Click);
     connect(Edit1, &QLineEdit::textChanged, this, &TForm3::Edit1Change);
     Edit1Change();
-}
-
-QString TForm3::SearchText() const {
-    return Edit1->text();
 }
 
 FindOptions TForm3::Options() const {
@@ -110,7 +98,7 @@ void TForm3::SaveSettings() {
     };
     // A text comes back whole or is not stored: one longer than a read
     // gives back would come back cut.
-    const std::optional<QByteArray> text = EncodeCp932(SearchText());
+    const std::optional<QByteArray> text = EncodeCp932(Edit1->text());
     if (text && !text->contains('\r') && !text->contains('\n') && !text->contains('\0') &&
         text->size() <= Ini::kMaxValueBytes && ini.ReadExactString("Find", "Text", "\n") != *text)
         ini.WriteString("Find", "Text", *text);
@@ -165,7 +153,7 @@ void TForm1::FindPrev1Click() {
 }
 
 void TForm1::FindMemo(bool Next) {
-    const QString text = Form3->SearchText();
+    const QString text = Form3->Edit1->text();
     if (text.isEmpty()) {
         Find1Click();
         return;

@@ -30,8 +30,7 @@ class TForm3 : public QDialog {
     QPushButton *Button2 = nullptr; // "前を検索"
     QPushButton *Button3 = nullptr; // "閉じる"
 
-    // What to find, and how, as the dialog sets it (hidden or not).
-    QString SearchText() const;
+    // How to find Edit1's text, as the dialog sets it (hidden or not).
     FindOptions Options() const;
 
     // Shows the dialog, or brings it to the front, with the focus in Edit1
@@ -57,8 +56,6 @@ class TForm3 : public QDialog {
     void reject() override;
 
   private:
-    void BuildLayout();
-
     TForm1 *owner_;
     bool loaded_ = false;
 };
