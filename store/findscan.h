@@ -76,5 +76,6 @@ class CharacterScan {
     // next byte does (a single-byte character); places beyond their number
     // repeat the first.
     static constexpr int kEqualMax = 4;
-    std::array<std::array<uchar, 16>, kEqualMax> equalFirst_{}, equalNext_{}, equalAny_{};
+    using Repeated = std::array<uchar, 16>;
+    alignas(16) std::array<Repeated, kEqualMax> equalFirst_{}, equalNext_{}, equalAny_{};
 };
