@@ -99,42 +99,6 @@ void CharacterScan::Prepare() {
     }
 }
 
-#if defined(__SSE2__)
-// Sixteen or thirty-two bytes side by side, compared and combined all at once
-// by the compilers' vector operators. The operations that have none are
-// functions for each width, for the processor level that has them; every
-// scan that uses the wider lanes is compiled whole for that level (flatten).
-typedef uchar Lanes16 __attribute__((vector_size(16)));
-typedef uchar Lanes32 __attribute__((vector_size(32)));
-
-template <class V> void Load(V &v, const uchar *at) {
-    std::memcpy(&v, at, sizeof v);
-}
-
-// A table of sixteen bytes in every sixteen lanes.
-template <class V> void Repeat(V &v, const std::array<uchar, 16> &t) {
-    for (size_t at = 0; at < sizeof v; at += 16)
-        std::memcpy(reinterpret_cast<uchar *>(&v) + at, t.data(), t.size());
-}
-
-// The top bit of each lane, lane 0 the lowest bit.
-inline quint32 TopBits(const Lanes16 &v) {
-    return quint32(_mm_movemask_epi8(__m128i(v)));
-}
-__attribute__((target("avx2"))) inline quint32 TopBits(const Lanes32 &v) {
-    return quint32(_mm256_movemask_epi8(__m256i(v)));
-}
-
-// Each lane, a number from 0 to 15, replaced by that entry of its sixteen
-// lanes of table.
-__attribute__((target("ssse3"))) inline void LookUp(Lanes16 &v, const Lanes16 &table) {
-    v = Lanes16(_mm_shuffle_epi8(__m128i(table), __m128i(v)));
-}
-__attribute__((target("avx2"))) inline void LookUp(Lanes32 &v, const Lanes32 &table) {
-    v = Lanes32(_mm256_shuffle_epi8(__m256i(table), __m256i(v)));
-}
-#endif
-
 // The scans over a record's bytes: hit(i) is called for each place i where
 // one of the characters may start, in order, until it returns true.
 class ScanKernels {
@@ -174,56 +138,103 @@ class ScanKernels {
         return s.codes_[p[last]] && hit(last);
     }
 
+    // Sixteen bytes of a table, to look up or compare with.
+    static __m128i Table(const std::array<uchar, 16> &t) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i *>(t.data()));
+    }
+
     // Each byte and the one after it compared with those of the first K
     // characters (kEqualMax at most; unused places repeat the first one).
-    template <class V, int K, class Hit>
+    template <int K, class Hit>
     static bool ScanEqual(const CharacterScan &s, const uchar *p, qsizetype n, Hit &hit) {
-        V first[K], next[K], any[K];
+        __m128i first[K], next[K], any[K];
         for (int j = 0; j < K; ++j) {
-            Repeat(first[j], s.equalFirst_[j]);
-            Repeat(next[j], s.equalNext_[j]);
-            Repeat(any[j], s.equalAny_[j]);
+            first[j] = Table(s.equalFirst_[j]);
+            next[j] = Table(s.equalNext_[j]);
+            any[j] = Table(s.equalAny_[j]);
         }
-        return ScanPlaces<sizeof(V)>(s, p, n, hit, [&](const uchar *at) {
-            V v, w, m{};
-            Load(v, at);
-            Load(w, at + 1);
+        return ScanPlaces<16>(s, p, n, hit, [&](const uchar *at) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+            const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at + 1));
+            __m128i m = _mm_setzero_si128();
             for (int j = 0; j < K; ++j)
-                m |= (v == first[j]) & ((w == next[j]) | any[j]);
-            return TopBits(m);
+                m = _mm_or_si128(m,
+                                 _mm_and_si128(_mm_cmpeq_epi8(v, first[j]),
+                                               _mm_or_si128(_mm_cmpeq_epi8(w, next[j]), any[j])));
+            return quint32(_mm_movemask_epi8(m));
         });
+    }
+
+    template <int K, class Hit>
+    __attribute__((target("avx2"))) static bool
+    ScanEqualWide(const CharacterScan &s, const uchar *p, qsizetype n, Hit &hit) {
+        __m256i first[K], next[K], any[K];
+        for (int j = 0; j < K; ++j) {
+            first[j] = _mm256_broadcastsi128_si256(Table(s.equalFirst_[j]));
+            next[j] = _mm256_broadcastsi128_si256(Table(s.equalNext_[j]));
+            any[j] = _mm256_broadcastsi128_si256(Table(s.equalAny_[j]));
+        }
+        return ScanPlaces<32>(
+            s, p, n, hit, [&](const uchar *at) __attribute__((target("avx2"))) {
+                const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at));
+                const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at + 1));
+                __m256i m = _mm256_setzero_si256();
+                for (int j = 0; j < K; ++j)
+                    m = _mm256_or_si256(
+                        m,
+                        _mm256_and_si256(_mm256_cmpeq_epi8(v, first[j]),
+                                         _mm256_or_si256(_mm256_cmpeq_epi8(w, next[j]), any[j])));
+                return quint32(_mm256_movemask_epi8(m));
+            });
     }
 
     // Each byte and the one after it looked up by their nibbles: a place where
     // the entries of all four nibbles share a bit.
-    template <class V, class Hit>
-    static bool ScanNibbles(const CharacterScan &s, const uchar *p, qsizetype n, Hit &hit) {
-        V firstLow, firstHigh, nextLow, nextHigh;
-        Repeat(firstLow, s.firstLow_);
-        Repeat(firstHigh, s.firstHigh_);
-        Repeat(nextLow, s.nextLow_);
-        Repeat(nextHigh, s.nextHigh_);
-        return ScanPlaces<sizeof(V)>(s, p, n, hit, [&](const uchar *at) {
-            V v, w;
-            Load(v, at);
-            Load(w, at + 1);
-            V vLow = v & 0x0F, vHigh = (v >> 4) & 0x0F, wLow = w & 0x0F, wHigh = (w >> 4) & 0x0F;
-            LookUp(vLow, firstLow);
-            LookUp(vHigh, firstHigh);
-            LookUp(wLow, nextLow);
-            LookUp(wHigh, nextHigh);
-            // The lanes where they share no bit, turned round.
-            return ~TopBits((vLow & vHigh & wLow & wHigh) == 0) &
-                   quint32((quint64(1) << sizeof(V)) - 1);
-        });
+    template <class Hit>
+    __attribute__((target("ssse3"))) static bool ScanNibbles(const CharacterScan &s, const uchar *p,
+                                                             qsizetype n, Hit &hit) {
+        const __m128i firstLow = Table(s.firstLow_), firstHigh = Table(s.firstHigh_);
+        const __m128i nextLow = Table(s.nextLow_), nextHigh = Table(s.nextHigh_);
+        return ScanPlaces<16>(
+            s, p, n, hit, [&](const uchar *at) __attribute__((target("ssse3"))) {
+                const __m128i fifteen = _mm_set1_epi8(0x0F);
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+                const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at + 1));
+                const __m128i m = _mm_and_si128(
+                    _mm_and_si128(
+                        _mm_shuffle_epi8(firstLow, _mm_and_si128(v, fifteen)),
+                        _mm_shuffle_epi8(firstHigh, _mm_and_si128(_mm_srli_epi16(v, 4), fifteen))),
+                    _mm_and_si128(
+                        _mm_shuffle_epi8(nextLow, _mm_and_si128(w, fifteen)),
+                        _mm_shuffle_epi8(nextHigh, _mm_and_si128(_mm_srli_epi16(w, 4), fifteen))));
+                return ~quint32(_mm_movemask_epi8(_mm_cmpeq_epi8(m, _mm_setzero_si128()))) &
+                       0xFFFFu;
+            });
     }
 
-    // A scan compiled whole, with all it calls, for a processor level.
-    template <class Scan> __attribute__((target("ssse3"), flatten)) static bool Ssse3(Scan scan) {
-        return scan();
-    }
-    template <class Scan> __attribute__((target("avx2"), flatten)) static bool Avx2(Scan scan) {
-        return scan();
+    template <class Hit>
+    __attribute__((target("avx2"))) static bool
+    ScanNibblesWide(const CharacterScan &s, const uchar *p, qsizetype n, Hit &hit) {
+        const __m256i firstLow = _mm256_broadcastsi128_si256(Table(s.firstLow_));
+        const __m256i firstHigh = _mm256_broadcastsi128_si256(Table(s.firstHigh_));
+        const __m256i nextLow = _mm256_broadcastsi128_si256(Table(s.nextLow_));
+        const __m256i nextHigh = _mm256_broadcastsi128_si256(Table(s.nextHigh_));
+        return ScanPlaces<32>(
+            s, p, n, hit, [&](const uchar *at) __attribute__((target("avx2"))) {
+                const __m256i fifteen = _mm256_set1_epi8(0x0F);
+                const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at));
+                const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at + 1));
+                const __m256i m = _mm256_and_si256(
+                    _mm256_and_si256(
+                        _mm256_shuffle_epi8(firstLow, _mm256_and_si256(v, fifteen)),
+                        _mm256_shuffle_epi8(firstHigh,
+                                            _mm256_and_si256(_mm256_srli_epi16(v, 4), fifteen))),
+                    _mm256_and_si256(
+                        _mm256_shuffle_epi8(nextLow, _mm256_and_si256(w, fifteen)),
+                        _mm256_shuffle_epi8(nextHigh,
+                                            _mm256_and_si256(_mm256_srli_epi16(w, 4), fifteen))));
+                return ~quint32(_mm256_movemask_epi8(_mm256_cmpeq_epi8(m, _mm256_setzero_si256())));
+            });
     }
 #endif
 };
@@ -261,20 +272,19 @@ bool CharacterScan::Find(const uchar *p, qsizetype n, ScanAccept accept) const {
     const int level = ScanLevel();
     const size_t characters = singles_.size() + pairs_.size();
     const bool wide = n > 32 && level >= kAvx2;
-    using K = ScanKernels;
     if (level >= kSse2) {
         if (characters == 1)
-            return wide ? K::Avx2([&] { return K::ScanEqual<Lanes32, 1>(*this, p, n, hit); })
-                        : K::ScanEqual<Lanes16, 1>(*this, p, n, hit);
+            return wide ? ScanKernels::ScanEqualWide<1>(*this, p, n, hit)
+                        : ScanKernels::ScanEqual<1>(*this, p, n, hit);
         if (characters == 2)
-            return wide ? K::Avx2([&] { return K::ScanEqual<Lanes32, 2>(*this, p, n, hit); })
-                        : K::ScanEqual<Lanes16, 2>(*this, p, n, hit);
+            return wide ? ScanKernels::ScanEqualWide<2>(*this, p, n, hit)
+                        : ScanKernels::ScanEqual<2>(*this, p, n, hit);
         if (wide)
-            return K::Avx2([&] { return K::ScanNibbles<Lanes32>(*this, p, n, hit); });
+            return ScanKernels::ScanNibblesWide(*this, p, n, hit);
         if (level >= kSsse3)
-            return K::Ssse3([&] { return K::ScanNibbles<Lanes16>(*this, p, n, hit); });
+            return ScanKernels::ScanNibbles(*this, p, n, hit);
         if (characters <= kEqualMax)
-            return K::ScanEqual<Lanes16, kEqualMax>(*this, p, n, hit);
+            return ScanKernels::ScanEqual<kEqualMax>(*this, p, n, hit);
     }
 #endif
     return ScanKernels::ScanBytes(*this, p, n, hit);
