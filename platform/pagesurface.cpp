@@ -34,48 +34,26 @@ int FontSizeFor(int height, int dpi) {
 void RecordingSurface::BeginDoc(int gridHeight) {
     gridHeight_ = gridHeight;
     page_ = 0;
-    Op op;
-    op.kind = QStringLiteral("begin");
-    ops_.append(op);
+    ops_.append({.kind = QStringLiteral("begin")});
 }
 
 void RecordingSurface::SetFontSize(int points) {
     height_ = FontHeightFor(points, dpi_);
-    Op op;
-    op.kind = QStringLiteral("size");
-    op.page = page_;
-    op.size = points;
-    ops_.append(op);
+    ops_.append({.kind = QStringLiteral("size"), .page = page_, .size = points});
 }
 
 void RecordingSurface::TextOut(int x, int y, const QByteArray &text) {
-    Op op;
-    op.kind = QStringLiteral("text");
-    op.page = page_;
-    op.x = x;
-    op.y = y;
-    op.text = text;
-    ops_.append(op);
+    ops_.append({.kind = QStringLiteral("text"), .page = page_, .x = x, .y = y, .text = text});
 }
 
 void RecordingSurface::NewPage() {
-    ++page_;
-    Op op;
-    op.kind = QStringLiteral("newpage");
-    op.page = page_;
-    ops_.append(op);
+    ops_.append({.kind = QStringLiteral("newpage"), .page = ++page_});
 }
 
 void RecordingSurface::EndDoc() {
-    Op op;
-    op.kind = QStringLiteral("end");
-    op.page = page_;
-    ops_.append(op);
+    ops_.append({.kind = QStringLiteral("end"), .page = page_});
 }
 
 void RecordingSurface::AbortDoc() {
-    Op op;
-    op.kind = QStringLiteral("abort");
-    op.page = page_;
-    ops_.append(op);
+    ops_.append({.kind = QStringLiteral("abort"), .page = page_});
 }

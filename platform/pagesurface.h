@@ -58,7 +58,7 @@ class RecordingSurface : public PageSurface {
         int x = 0;
         int y = 0;
         int size = 0;
-        QByteArray text;
+        QByteArray text = {};
     };
     const QList<Op> &ops() const { return ops_; }
     // What the last BeginDoc was given.
