@@ -12,13 +12,11 @@ int MulDiv(qint64 a, qint64 b, qint64 c) {
     if (c == 0)
         return -1;
     const qint64 num = a * b;
-    const bool negative = (num < 0) != (c < 0);
-    const qint64 an = num < 0 ? -num : num;
-    const qint64 ac = c < 0 ? -c : c;
     // Sizes far beyond any printer stay at the largest int rather than
     // wrapping around to a small or negative one.
-    const qint64 q = std::min<qint64>((2 * an + ac) / (2 * ac), INT_MAX);
-    return static_cast<int>(negative ? -q : q);
+    const qint64 q =
+        std::min<qint64>((2 * std::abs(num) + std::abs(c)) / (2 * std::abs(c)), INT_MAX);
+    return static_cast<int>((num < 0) != (c < 0) ? -q : q);
 }
 
 } // namespace
