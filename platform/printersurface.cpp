@@ -128,27 +128,21 @@ std::optional<int> QueueResolution(const QString &printerName) {
     if (!dest)
         return std::nullopt;
     std::optional<int> dpi;
-    for (const char *option : {"printer-resolution", "Resolution"}) {
-        if (const char *value = cupsGetOption(option, dest->num_options, dest->options)) {
+    for (const char *option : {"printer-resolution", "Resolution"})
+        if (const char *value =
+                dpi ? nullptr : cupsGetOption(option, dest->num_options, dest->options))
             dpi = ParseResolution(QString::fromLatin1(value));
-            if (dpi)
-                break;
-        }
+    cups_dinfo_t *info = dpi ? nullptr : cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest);
+    ipp_attribute_t *attr =
+        info ? cupsFindDestDefault(CUPS_HTTP_DEFAULT, dest, info, "printer-resolution") : nullptr;
+    if (attr && ippGetValueTag(attr) == IPP_TAG_RESOLUTION) {
+        int down = 0;
+        ipp_res_t units = IPP_RES_PER_INCH;
+        ippGetResolution(attr, 0, &down, &units);
+        dpi = units == IPP_RES_PER_CM ? int(std::lround(down * 2.54)) : down;
     }
-    if (!dpi) {
-        if (cups_dinfo_t *info = cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest)) {
-            if (ipp_attribute_t *attr =
-                    cupsFindDestDefault(CUPS_HTTP_DEFAULT, dest, info, "printer-resolution")) {
-                if (ippGetValueTag(attr) == IPP_TAG_RESOLUTION) {
-                    int down = 0;
-                    ipp_res_t units = IPP_RES_PER_INCH;
-                    ippGetResolution(attr, 0, &down, &units);
-                    dpi = units == IPP_RES_PER_CM ? int(std::lround(down * 2.54)) : down;
-                }
-            }
-            cupsFreeDestInfo(info);
-        }
-    }
+    if (info)
+        cupsFreeDestInfo(info);
     cupsFreeDests(1, dest);
     return SaneResolution(dpi);
 }
