@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <future>
 #include <thread>
+#include <utility>
 
 #include <cups/cups.h>
 
@@ -152,10 +153,6 @@ PrinterSurface::PrinterSurface(std::unique_ptr<QPrinter> printer, ResolutionQuer
 
 PrinterSurface::~PrinterSurface() = default;
 
-int PrinterSurface::DpiY() const {
-    return printer_->logicalDpiY();
-}
-
 void PrinterSurface::SetDocName(const QString &name) {
     printer_->setDocName(name);
 }
@@ -168,33 +165,30 @@ void PrinterSurface::BeginDoc(int gridHeight) {
     printer_->setResolution(query_ ? LayoutResolution(page, AskWithinLimit(query_), gridHeight)
                                    : FillingResolution(page, gridHeight));
     pages_ = {QList<Text>()};
-    open_ = true;
 }
 
 void PrinterSurface::SetFontSize(int points) {
-    height_ = FontHeightFor(points, DpiY());
+    height_ = FontHeightFor(points, printer_->logicalDpiY());
 }
 
 int PrinterSurface::FontSize() const {
-    return FontSizeFor(height_, DpiY());
+    return FontSizeFor(height_, printer_->logicalDpiY());
 }
 
 void PrinterSurface::TextOut(int x, int y, const QByteArray &text) {
-    if (open_)
+    if (!pages_.isEmpty())
         pages_.last().append(Text{x, y, std::abs(height_), DecodeCp932(text)});
 }
 
 void PrinterSurface::NewPage() {
-    if (open_)
+    if (!pages_.isEmpty())
         pages_.append(QList<Text>());
 }
 
 void PrinterSurface::EndDoc() {
-    if (!open_)
+    if (pages_.isEmpty())
         return;
-    open_ = false;
-    const QList<QList<Text>> pages = std::move(pages_);
-    pages_.clear();
+    const QList<QList<Text>> pages = std::exchange(pages_, {});
 
     // How far right and down the lines reach, as the face draws them.
     std::optional<QFontMetricsF> metrics;
@@ -245,7 +239,6 @@ void PrinterSurface::EndDoc() {
 
 void PrinterSurface::AbortDoc() {
     // Nothing has reached the printer yet: dropping the pages is all it takes.
-    open_ = false;
     pages_.clear();
 }
 
