@@ -186,23 +186,21 @@ TPrintObject::Outcome TPrintObject::PrintList(PageSurface &surface, const QStrin
         // The print settings dialog writes 9 ... 30 and 10 ... 20; a hand-edited
         // file can hold anything. A size below 1 or a line step outside
         // 1 ... 4000 gives no grid to print on: nothing comes out then.
-        if (PrintFontSize < 1) {
+        const auto invalid = [&surface] {
             surface.AbortDoc();
             return Outcome::InvalidSettings;
-        }
+        };
+        if (PrintFontSize < 1)
+            return invalid();
         surface.SetFontSize(PrintFontSize);
 
         const qint64 n = std::abs(qint64(surface.FontHeight())) * PrintKankaku;
-        if (n < 0 || n > std::numeric_limits<qint32>::max()) {
-            surface.AbortDoc();
-            return Outcome::InvalidSettings;
-        }
+        if (n < 0 || n > std::numeric_limits<qint32>::max())
+            return invalid();
         const qint32 lineStep = RoundTenthHalfEven(static_cast<qint32>(n));
         const qint32 sizeBack = surface.FontSize();
-        if (lineStep < 1 || lineStep > PageGridUnits || sizeBack < 1) {
-            surface.AbortDoc();
-            return Outcome::InvalidSettings;
-        }
+        if (lineStep < 1 || lineStep > PageGridUnits || sizeBack < 1)
+            return invalid();
         const qint32 linesPerPage = PageGridUnits / lineStep;
         const qint32 wrapWidth = WrapWidthPoints / sizeBack;
 
