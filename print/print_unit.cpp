@@ -26,13 +26,11 @@ QByteArray ToPrintBytes(const QString &text) {
     if (std::optional<QByteArray> bytes = EncodeCp932(text))
         return *bytes;
     QByteArray out;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        qsizetype len = 1;
-        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-            len = 2;
+    for (qsizetype i = 0, len = 1; i < text.size(); i += len) {
+        len = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2
+                                                                                               : 1;
         const std::optional<QByteArray> one = EncodeCp932(text.mid(i, len));
         out += one ? *one : QByteArray("?");
-        i += len - 1;
     }
     return out;
 }
