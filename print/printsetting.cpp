@@ -163,32 +163,25 @@ QAbstractSpinBox::StepEnabled TSpinEdit::stepEnabled() const {
 
 void TSpinEdit::keyPressEvent(QKeyEvent *e) {
     switch (e->key()) {
+    case Qt::Key_Up:
+        stepBy(1);
+        break;
+    case Qt::Key_Down:
+        stepBy(-1);
+        break;
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        break;
     case Qt::Key_Enter:
     case Qt::Key_Return:
         platform().Beep();
-        e->accept();
-        return;
-    case Qt::Key_Up:
-        stepBy(1);
-        e->accept();
-        return;
-    case Qt::Key_Down:
-        stepBy(-1);
-        e->accept();
-        return;
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
-        e->accept();
-        return;
-    default:
         break;
-    }
-    if (!Typeable(e->text(), locale())) {
+    default:
+        if (Typeable(e->text(), locale()))
+            return QSpinBox::keyPressEvent(e);
         platform().Beep();
-        e->accept();
-        return;
     }
-    QSpinBox::keyPressEvent(e);
+    e->accept();
 }
 
 // Text committed by an input method ("１２あ" typed in kana mode) passes the
