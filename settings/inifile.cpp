@@ -141,14 +141,12 @@ void CheckStorable(const QString &path, const QByteArray &section, const QByteAr
 }
 
 void Store(const QString &path, const QByteArray &data) {
-    bool ok = false;
     try {
-        ok = WriteFileAtomic(path, data);
+        if (WriteFileAtomic(path, data))
+            return;
     } catch (const AppError &) {
-        ok = false;
     }
-    if (!ok)
-        WriteRefused(path);
+    WriteRefused(path);
 }
 
 } // namespace
