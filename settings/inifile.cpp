@@ -217,14 +217,13 @@ std::optional<QByteArray> PathValue(const QString &path, QString *firstBad) {
     if (!bytes)
         return bytes;
     // No second byte of a double-byte character is one of these.
-    for (const char c : std::as_const(*bytes)) {
-        if (c == '\r' || c == '\n' || c == '\0') {
-            if (firstBad)
-                *firstBad = QChar::fromLatin1(c);
-            return std::nullopt;
-        }
-    }
-    return bytes;
+    const auto bad = std::find_if(bytes->cbegin(), bytes->cend(),
+                                  [](char c) { return c == '\r' || c == '\n' || c == '\0'; });
+    if (bad == bytes->cend())
+        return bytes;
+    if (firstBad)
+        *firstBad = QChar::fromLatin1(*bad);
+    return std::nullopt;
 }
 
 qint32 ReadInteger(const QString &path, const QByteArray &section, const QByteArray &key,
