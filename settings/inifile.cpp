@@ -5,6 +5,7 @@
 #include "platform/fileio.h"
 #include "store/common.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace Ini {
@@ -78,16 +79,11 @@ Parsed Parse(const QByteArray &data, const Line &line) {
     while (b < e && IsBlank(*b))
         ++b;
     if (b < e && *b == '[') {
-        const char *close = b + 1;
-        while (close < e && *close != ']')
-            ++close;
         parsed.kind = Parsed::Section;
-        parsed.name = Trimmed(b + 1, close);
+        parsed.name = Trimmed(b + 1, std::find(b + 1, e, ']'));
         return parsed;
     }
-    const char *eq = b;
-    while (eq < e && *eq != '=')
-        ++eq;
+    const char *eq = std::find(b, e, '=');
     if (eq == e)
         return parsed;
     parsed.kind = Parsed::Entry;
