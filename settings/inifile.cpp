@@ -258,19 +258,12 @@ static QByteArray WithValue(const QByteArray &data, const QByteArray &section,
         }
         after = i;
     }
-    if (replace >= 0) {
-        const Line &line = lines[replace];
-        out.append(data.constData(), line.begin);
-        out += entry;
-        out.append(data.constData() + line.next, data.size() - line.next);
-    } else {
-        const Line &line = lines[after];
-        out.append(data.constData(), line.next);
-        if (line.next == line.end)
-            out += "\r\n"; // the last line of the file had no line end
-        out += entry;
-        out.append(data.constData() + line.next, data.size() - line.next);
-    }
+    const Line &line = lines[replace >= 0 ? replace : after];
+    out.append(data.constData(), replace >= 0 ? line.begin : line.next);
+    if (replace < 0 && line.next == line.end)
+        out += "\r\n"; // the last line of the file had no line end
+    out += entry;
+    out.append(data.constData() + line.next, data.size() - line.next);
     return out;
 }
 
