@@ -133,8 +133,7 @@ void TSpinEdit::CheckRange() {
 }
 
 void TSpinEdit::stepBy(int steps) {
-    const qint64 v = qint64(Value()) + steps;
-    SetValue(static_cast<int>(std::clamp<qint64>(v, SpinMin, SpinMax)));
+    SetValue(static_cast<int>(std::clamp<qint64>(qint64(Value()) + steps, SpinMin, SpinMax)));
 }
 
 // Any text may stand in the field (pasted text too); what it is worth is
