@@ -93,6 +93,16 @@ QAccessibleInterface *DialogAccessible(const QString &className, QObject *object
     return nullptr;
 }
 
+// Runs a button's command; an error it does not catch goes to the general
+// error report and the dialog stays as it is.
+template <class F> void Run(F &&command) {
+    try {
+        command();
+    } catch (const std::exception &e) {
+        ReportUncaughtError(e);
+    }
+}
+
 // The combo box's ten line spacings; item i stands for i + 11.
 const char *const SpacingItems[] = {"1.1倍", "1.2倍", "1.3倍", "1.4倍", "1.5倍",
                                     "1.6倍", "1.7倍", "1.8倍", "1.9倍", "2.0倍"};
@@ -334,14 +344,6 @@ void TForm2::showEvent(QShowEvent *e) {
         SpinEdit1->setFocus();
     }
     QWidget::showEvent(e);
-}
-
-template <class F> void TForm2::Run(F &&command) {
-    try {
-        command();
-    } catch (const std::exception &e) {
-        ReportUncaughtError(e);
-    }
 }
 
 // --- The print commands of the main window ----------------------------------------
