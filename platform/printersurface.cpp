@@ -42,9 +42,7 @@ QFont PrintFont(int pixels) {
 }
 
 std::optional<int> SaneResolution(std::optional<int> dpi) {
-    if (dpi && *dpi >= 1 && *dpi <= MaxResolution)
-        return dpi;
-    return std::nullopt;
+    return dpi && *dpi >= 1 && *dpi <= MaxResolution ? dpi : std::nullopt;
 }
 
 // The answer of a query asked on a thread of its own, waited for at most
@@ -115,9 +113,7 @@ std::optional<int> ParseResolution(QStringView setting) {
     const int down = (m.hasCaptured(2) ? m.capturedView(2) : m.capturedView(1)).toInt();
     const bool perCm = m.capturedView(3).compare(QLatin1String("dpcm"), Qt::CaseInsensitive) == 0;
     const int dpi = perCm ? int(std::lround(down * 2.54)) : down;
-    if (dpi < 1)
-        return std::nullopt;
-    return dpi;
+    return dpi >= 1 ? std::optional<int>(dpi) : std::nullopt;
 }
 
 std::optional<int> QueueResolution(const QString &printerName) {
