@@ -12,13 +12,11 @@ int MulDiv(qint64 a, qint64 b, qint64 c) {
     if (c == 0)
         return -1;
     const qint64 num = a * b;
-    const bool negative = (num < 0) != (c < 0);
-    const qint64 an = num < 0 ? -num : num;
-    const qint64 ac = c < 0 ? -c : c;
     // Sizes far beyond any printer stay at the largest int rather than
     // wrapping around to a small or negative one.
-    const qint64 q = std::min<qint64>((2 * an + ac) / (2 * ac), INT_MAX);
-    return static_cast<int>(negative ? -q : q);
+    const qint64 q =
+        std::min<qint64>((2 * std::abs(num) + std::abs(c)) / (2 * std::abs(c)), INT_MAX);
+    return static_cast<int>((num < 0) != (c < 0) ? -q : q);
 }
 
 } // namespace
@@ -34,48 +32,26 @@ int FontSizeFor(int height, int dpi) {
 void RecordingSurface::BeginDoc(int gridHeight) {
     gridHeight_ = gridHeight;
     page_ = 0;
-    Op op;
-    op.kind = QStringLiteral("begin");
-    ops_.append(op);
+    ops_.append({.kind = QStringLiteral("begin")});
 }
 
 void RecordingSurface::SetFontSize(int points) {
     height_ = FontHeightFor(points, dpi_);
-    Op op;
-    op.kind = QStringLiteral("size");
-    op.page = page_;
-    op.size = points;
-    ops_.append(op);
+    ops_.append({.kind = QStringLiteral("size"), .page = page_, .size = points});
 }
 
 void RecordingSurface::TextOut(int x, int y, const QByteArray &text) {
-    Op op;
-    op.kind = QStringLiteral("text");
-    op.page = page_;
-    op.x = x;
-    op.y = y;
-    op.text = text;
-    ops_.append(op);
+    ops_.append({.kind = QStringLiteral("text"), .page = page_, .x = x, .y = y, .text = text});
 }
 
 void RecordingSurface::NewPage() {
-    ++page_;
-    Op op;
-    op.kind = QStringLiteral("newpage");
-    op.page = page_;
-    ops_.append(op);
+    ops_.append({.kind = QStringLiteral("newpage"), .page = ++page_});
 }
 
 void RecordingSurface::EndDoc() {
-    Op op;
-    op.kind = QStringLiteral("end");
-    op.page = page_;
-    ops_.append(op);
+    ops_.append({.kind = QStringLiteral("end"), .page = page_});
 }
 
 void RecordingSurface::AbortDoc() {
-    Op op;
-    op.kind = QStringLiteral("abort");
-    op.page = page_;
-    ops_.append(op);
+    ops_.append({.kind = QStringLiteral("abort"), .page = page_});
 }

@@ -43,8 +43,6 @@ int FontSizeFor(int height, int dpi);
 class RecordingSurface : public PageSurface {
   public:
     explicit RecordingSurface(int dpi) : dpi_(dpi) {}
-    // The name is kept aside, not logged: the log is what went on the page.
-    void SetDocName(const QString &name) override { docName_ = name; }
     void BeginDoc(int gridHeight) override;
     void SetFontSize(int points) override;
     int FontHeight() const override { return height_; }
@@ -60,11 +58,9 @@ class RecordingSurface : public PageSurface {
         int x = 0;
         int y = 0;
         int size = 0;
-        QByteArray text;
+        QByteArray text = {};
     };
     const QList<Op> &ops() const { return ops_; }
-    int dpi() const { return dpi_; }
-    const QString &docName() const { return docName_; }
     // What the last BeginDoc was given.
     int gridHeight() const { return gridHeight_; }
 
@@ -73,6 +69,5 @@ class RecordingSurface : public PageSurface {
     int gridHeight_ = 0;
     int height_ = 0;
     int page_ = 0;
-    QString docName_;
     QList<Op> ops_;
 };

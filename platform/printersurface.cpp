@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <future>
 #include <thread>
+#include <utility>
 
 #include <cups/cups.h>
 
@@ -41,9 +42,7 @@ QFont PrintFont(int pixels) {
 }
 
 std::optional<int> SaneResolution(std::optional<int> dpi) {
-    if (dpi && *dpi >= 1 && *dpi <= MaxResolution)
-        return dpi;
-    return std::nullopt;
+    return dpi && *dpi >= 1 && *dpi <= MaxResolution ? dpi : std::nullopt;
 }
 
 // The answer of a query asked on a thread of its own, waited for at most
@@ -114,9 +113,7 @@ std::optional<int> ParseResolution(QStringView setting) {
     const int down = (m.hasCaptured(2) ? m.capturedView(2) : m.capturedView(1)).toInt();
     const bool perCm = m.capturedView(3).compare(QLatin1String("dpcm"), Qt::CaseInsensitive) == 0;
     const int dpi = perCm ? int(std::lround(down * 2.54)) : down;
-    if (dpi < 1)
-        return std::nullopt;
-    return dpi;
+    return dpi >= 1 ? std::optional<int>(dpi) : std::nullopt;
 }
 
 std::optional<int> QueueResolution(const QString &printerName) {
@@ -128,27 +125,21 @@ std::optional<int> QueueResolution(const QString &printerName) {
     if (!dest)
         return std::nullopt;
     std::optional<int> dpi;
-    for (const char *option : {"printer-resolution", "Resolution"}) {
-        if (const char *value = cupsGetOption(option, dest->num_options, dest->options)) {
+    for (const char *option : {"printer-resolution", "Resolution"})
+        if (const char *value =
+                dpi ? nullptr : cupsGetOption(option, dest->num_options, dest->options))
             dpi = ParseResolution(QString::fromLatin1(value));
-            if (dpi)
-                break;
-        }
+    cups_dinfo_t *info = dpi ? nullptr : cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest);
+    ipp_attribute_t *attr =
+        info ? cupsFindDestDefault(CUPS_HTTP_DEFAULT, dest, info, "printer-resolution") : nullptr;
+    if (attr && ippGetValueTag(attr) == IPP_TAG_RESOLUTION) {
+        int down = 0;
+        ipp_res_t units = IPP_RES_PER_INCH;
+        ippGetResolution(attr, 0, &down, &units);
+        dpi = units == IPP_RES_PER_CM ? int(std::lround(down * 2.54)) : down;
     }
-    if (!dpi) {
-        if (cups_dinfo_t *info = cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest)) {
-            if (ipp_attribute_t *attr =
-                    cupsFindDestDefault(CUPS_HTTP_DEFAULT, dest, info, "printer-resolution")) {
-                if (ippGetValueTag(attr) == IPP_TAG_RESOLUTION) {
-                    int down = 0;
-                    ipp_res_t units = IPP_RES_PER_INCH;
-                    ippGetResolution(attr, 0, &down, &units);
-                    dpi = units == IPP_RES_PER_CM ? int(std::lround(down * 2.54)) : down;
-                }
-            }
-            cupsFreeDestInfo(info);
-        }
-    }
+    if (info)
+        cupsFreeDestInfo(info);
     cupsFreeDests(1, dest);
     return SaneResolution(dpi);
 }
@@ -157,10 +148,6 @@ PrinterSurface::PrinterSurface(std::unique_ptr<QPrinter> printer, ResolutionQuer
     : printer_(std::move(printer)), query_(std::move(query)) {}
 
 PrinterSurface::~PrinterSurface() = default;
-
-int PrinterSurface::DpiY() const {
-    return printer_->logicalDpiY();
-}
 
 void PrinterSurface::SetDocName(const QString &name) {
     printer_->setDocName(name);
@@ -174,33 +161,30 @@ void PrinterSurface::BeginDoc(int gridHeight) {
     printer_->setResolution(query_ ? LayoutResolution(page, AskWithinLimit(query_), gridHeight)
                                    : FillingResolution(page, gridHeight));
     pages_ = {QList<Text>()};
-    open_ = true;
 }
 
 void PrinterSurface::SetFontSize(int points) {
-    height_ = FontHeightFor(points, DpiY());
+    height_ = FontHeightFor(points, printer_->logicalDpiY());
 }
 
 int PrinterSurface::FontSize() const {
-    return FontSizeFor(height_, DpiY());
+    return FontSizeFor(height_, printer_->logicalDpiY());
 }
 
 void PrinterSurface::TextOut(int x, int y, const QByteArray &text) {
-    if (open_)
+    if (!pages_.isEmpty())
         pages_.last().append(Text{x, y, std::abs(height_), DecodeCp932(text)});
 }
 
 void PrinterSurface::NewPage() {
-    if (open_)
+    if (!pages_.isEmpty())
         pages_.append(QList<Text>());
 }
 
 void PrinterSurface::EndDoc() {
-    if (!open_)
+    if (pages_.isEmpty())
         return;
-    open_ = false;
-    const QList<QList<Text>> pages = std::move(pages_);
-    pages_.clear();
+    const QList<QList<Text>> pages = std::exchange(pages_, {});
 
     // How far right and down the lines reach, as the face draws them.
     std::optional<QFontMetricsF> metrics;
@@ -251,7 +235,6 @@ void PrinterSurface::EndDoc() {
 
 void PrinterSurface::AbortDoc() {
     // Nothing has reached the printer yet: dropping the pages is all it takes.
-    open_ = false;
     pages_.clear();
 }
 

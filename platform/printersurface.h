@@ -63,12 +63,10 @@ class PrinterSurface : public PageSurface {
         int height;
         QString text;
     };
-    int DpiY() const;
-
     std::unique_ptr<QPrinter> printer_;
     ResolutionQuery query_;
     int height_ = 0;
-    bool open_ = false;
+    // The pages of an open document; none while no document is open.
     QList<QList<Text>> pages_;
 };
 

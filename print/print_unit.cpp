@@ -13,11 +13,13 @@ namespace {
 // The wrap width is this many bytes-times-points: 52 bytes at 21 points.
 constexpr qint32 WrapWidthPoints = 1100;
 
+// The bullet before every title and before the first printed line of a memo:
+// a black circle and one space.
+const QByteArray FirstLinePrefix("\x81\x9C\x20");
+// The indent before every later printed line of a memo: four spaces.
+const QByteArray NextLinePrefix("    ");
 // The continuation seed of a record whose memo has line breaks.
-const QByteArray &SegmentSeed() {
-    static const QByteArray seed("  ");
-    return seed;
-}
+const QByteArray SegmentSeed("  ");
 
 // Screen text back to code page 932 for measuring and drawing. A character
 // without a code page 932 form (only the replacement character of a byte
@@ -26,13 +28,11 @@ QByteArray ToPrintBytes(const QString &text) {
     if (std::optional<QByteArray> bytes = EncodeCp932(text))
         return *bytes;
     QByteArray out;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        qsizetype len = 1;
-        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-            len = 2;
+    for (qsizetype i = 0, len = 1; i < text.size(); i += len) {
+        len = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2
+                                                                                               : 1;
         const std::optional<QByteArray> one = EncodeCp932(text.mid(i, len));
         out += one ? *one : QByteArray("?");
-        i += len - 1;
     }
     return out;
 }
@@ -47,8 +47,8 @@ class SlotWriter {
     void PrintTitles(const QList<QByteArray> &titles) {
         for (const QByteArray &title : titles) {
             PageCheck();
-            Draw(FirstLinePrefix() + title);
-            Advance();
+            Draw(FirstLinePrefix + title);
+            ++slot_;
         }
     }
 
@@ -56,8 +56,7 @@ class SlotWriter {
         for (const QByteArray &record : records) {
             PageCheck();
             QByteArray text = record;
-            const qsizetype colour = text.indexOf(ColorMarker());
-            if (colour >= 0)
+            if (const qsizetype colour = text.indexOf(ColorMarker()); colour >= 0)
                 text.truncate(colour); // the colour suffix never prints
             memoLines_ = 0;
 
@@ -65,23 +64,21 @@ class SlotWriter {
             // marker counts only when it is not empty.
             const QByteArray &marker = LineBreakMarker();
             QList<QByteArray> segments;
-            bool hadMarker = false;
             qsizetype from = 0;
-            for (qsizetype at; (at = text.indexOf(marker, from)) >= 0; from = at + marker.size()) {
+            for (qsizetype at; (at = text.indexOf(marker, from)) >= 0; from = at + marker.size())
                 segments.append(text.mid(from, at - from));
-                hadMarker = true;
-            }
+            const bool hadMarker = !segments.isEmpty();
             const QByteArray last = text.mid(from);
             if (!hadMarker || !last.isEmpty())
                 segments.append(last);
-            const QByteArray seed = hadMarker ? SegmentSeed() : QByteArray();
+            const QByteArray seed = hadMarker ? SegmentSeed : QByteArray();
 
             for (const QByteArray &segment : segments) {
                 PageCheck();
                 if (segment.size() <= wrapWidth_) {
                     Draw(Prefix() + segment);
                     ++memoLines_;
-                    Advance();
+                    ++slot_;
                 } else {
                     Wrap(segment, seed);
                 }
@@ -90,9 +87,7 @@ class SlotWriter {
     }
 
   private:
-    const QByteArray &Prefix() const {
-        return memoLines_ == 0 ? FirstLinePrefix() : NextLinePrefix();
-    }
+    const QByteArray &Prefix() const { return memoLines_ == 0 ? FirstLinePrefix : NextLinePrefix; }
 
     void PageCheck() {
         if (qint64(slot_) >= (qint64(page_) + 1) * linesPerPage_) {
@@ -105,42 +100,31 @@ class SlotWriter {
         surface_.TextOut(0, (slot_ % linesPerPage_) * lineStep_, text);
     }
 
-    void Advance() { ++slot_; }
-
-    void AdvanceAndCheck() {
-        Advance();
-        PageCheck();
-    }
-
     // Wraps one text at the wrap width by whole characters, so a double-byte
     // character never straddles two lines. The seed starts every running line
     // after the first and counts towards the width; the prefix does not.
     void Wrap(const QByteArray &text, const QByteArray &seedBytes) {
         const QString wide = DecodeCp932(text);
         const QString seed = DecodeCp932(seedBytes);
-        const qsizetype k = wide.size();
         QString running;
-        for (qsizetype j = 0; j < k; ++j) {
-            const QChar c = wide[j];
-            const QString previous = running;
+        for (const QChar c : wide) {
             running.append(c);
             const QByteArray bytes = ToPrintBytes(running);
-            if (bytes.size() > wrapWidth_) {
-                Draw(Prefix() + ToPrintBytes(previous));
-                running = seed + c;
-                AdvanceAndCheck();
-                ++memoLines_;
-            } else if (bytes.size() == wrapWidth_) {
-                Draw(Prefix() + bytes);
-                running = seed;
-                AdvanceAndCheck();
-                ++memoLines_;
-            }
-            if (j == k - 1 && !running.isEmpty()) {
-                // The rest of the text, on a slot the last check passed.
-                Draw(NextLinePrefix() + ToPrintBytes(running));
-                Advance();
-            }
+            if (bytes.size() < wrapWidth_)
+                continue;
+            // A line one character too wide is drawn without it; that
+            // character starts the next line.
+            const bool over = bytes.size() > wrapWidth_;
+            Draw(Prefix() + (over ? ToPrintBytes(running.chopped(1)) : bytes));
+            running = over ? seed + c : seed;
+            ++slot_;
+            PageCheck();
+            ++memoLines_;
+        }
+        if (!running.isEmpty()) {
+            // The rest of the text, on a slot the last check passed.
+            Draw(NextLinePrefix + ToPrintBytes(running));
+            ++slot_;
         }
     }
 
@@ -154,16 +138,6 @@ class SlotWriter {
 };
 
 } // namespace
-
-const QByteArray &FirstLinePrefix() {
-    static const QByteArray prefix("\x81\x9C\x20");
-    return prefix;
-}
-
-const QByteArray &NextLinePrefix() {
-    static const QByteArray prefix("    ");
-    return prefix;
-}
 
 qint32 RoundTenthHalfEven(qint32 n) {
     const qint64 magnitude = std::abs(qint64(n));
@@ -186,23 +160,21 @@ TPrintObject::Outcome TPrintObject::PrintList(PageSurface &surface, const QStrin
         // The print settings dialog writes 9 ... 30 and 10 ... 20; a hand-edited
         // file can hold anything. A size below 1 or a line step outside
         // 1 ... 4000 gives no grid to print on: nothing comes out then.
-        if (PrintFontSize < 1) {
+        const auto invalid = [&surface] {
             surface.AbortDoc();
             return Outcome::InvalidSettings;
-        }
+        };
+        if (PrintFontSize < 1)
+            return invalid();
         surface.SetFontSize(PrintFontSize);
 
         const qint64 n = std::abs(qint64(surface.FontHeight())) * PrintKankaku;
-        if (n < 0 || n > std::numeric_limits<qint32>::max()) {
-            surface.AbortDoc();
-            return Outcome::InvalidSettings;
-        }
+        if (n < 0 || n > std::numeric_limits<qint32>::max())
+            return invalid();
         const qint32 lineStep = RoundTenthHalfEven(static_cast<qint32>(n));
         const qint32 sizeBack = surface.FontSize();
-        if (lineStep < 1 || lineStep > PageGridUnits || sizeBack < 1) {
-            surface.AbortDoc();
-            return Outcome::InvalidSettings;
-        }
+        if (lineStep < 1 || lineStep > PageGridUnits || sizeBack < 1)
+            return invalid();
         const qint32 linesPerPage = PageGridUnits / lineStep;
         const qint32 wrapWidth = WrapWidthPoints / sizeBack;
 

@@ -16,12 +16,6 @@ class PageSurface;
 // the surface picks a resolution at which this much fits its printable area.
 constexpr int PageGridUnits = 4000;
 
-// The bullet before every title and before the first printed line of a memo:
-// a black circle and one space.
-const QByteArray &FirstLinePrefix();
-// The indent before every later printed line of a memo: four spaces.
-const QByteArray &NextLinePrefix();
-
 // n / 10 rounded to the nearest integer, an exact half going to the even
 // neighbour (262.5 gives 262, 263.5 gives 264).
 qint32 RoundTenthHalfEven(qint32 n);

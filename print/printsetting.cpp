@@ -23,7 +23,6 @@
 #include <QShowEvent>
 #include <QStyledItemDelegate>
 #include <algorithm>
-#include <limits>
 #include <optional>
 
 TForm2 *Form2 = nullptr;
@@ -65,42 +64,25 @@ QPushButton *MakeButton(QWidget *parent, const char *name, const char *caption, 
 
 // A decimal integer with an optional sign, in 32 bits, and nothing else.
 std::optional<int> ParseDecimal(const QString &text) {
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-        negative = text[i] == u'-';
-        ++i;
-    }
-    if (i == text.size())
+    const QStringView digits =
+        QStringView(text).sliced(text.startsWith(u'+') || text.startsWith(u'-') ? 1 : 0);
+    bool ok = false;
+    const int v = text.toInt(&ok);
+    if (!ok || digits.isEmpty() ||
+        !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
         return std::nullopt;
-    qint64 v = 0;
-    for (; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-        v = v * 10 + (c - u'0');
-        if (v > qint64(std::numeric_limits<int>::max()) + 1)
-            return std::nullopt;
-    }
-    if (negative)
-        v = -v;
-    if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
-        return std::nullopt;
-    return static_cast<int>(v);
+    return v;
 }
 
 // Whether typed text may go into the font size field: digits, signs, the
 // decimal separator and control characters (editing keys) only.
 bool Typeable(const QString &text, const QLocale &locale) {
     const QString separator = locale.decimalPoint();
-    for (const QChar c : text) {
+    return std::all_of(text.begin(), text.end(), [&](QChar c) {
         const char16_t u = c.unicode();
         const bool control = u < 0x20 || u == 0x7F;
-        const bool allowed = (u >= u'0' && u <= u'9') || u == u'+' || u == u'-' || separator == c;
-        if (!control && !allowed)
-            return false;
-    }
-    return true;
+        return control || (u >= u'0' && u <= u'9') || u == u'+' || u == u'-' || separator == c;
+    });
 }
 
 // Screen readers announce the print settings window as the dialog it is,
@@ -109,6 +91,16 @@ QAccessibleInterface *DialogAccessible(const QString &className, QObject *object
     if (className == QLatin1String("TForm2") && object && object->isWidgetType())
         return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Dialog);
     return nullptr;
+}
+
+// Runs a button's command; an error it does not catch goes to the general
+// error report and the dialog stays as it is.
+template <class F> void Run(F &&command) {
+    try {
+        command();
+    } catch (const std::exception &e) {
+        ReportUncaughtError(e);
+    }
 }
 
 // The combo box's ten line spacings; item i stands for i + 11.
@@ -151,8 +143,7 @@ void TSpinEdit::CheckRange() {
 }
 
 void TSpinEdit::stepBy(int steps) {
-    const qint64 v = qint64(Value()) + steps;
-    SetValue(static_cast<int>(std::clamp<qint64>(v, SpinMin, SpinMax)));
+    SetValue(static_cast<int>(std::clamp<qint64>(qint64(Value()) + steps, SpinMin, SpinMax)));
 }
 
 // Any text may stand in the field (pasted text too); what it is worth is
@@ -181,32 +172,25 @@ QAbstractSpinBox::StepEnabled TSpinEdit::stepEnabled() const {
 
 void TSpinEdit::keyPressEvent(QKeyEvent *e) {
     switch (e->key()) {
+    case Qt::Key_Up:
+        stepBy(1);
+        break;
+    case Qt::Key_Down:
+        stepBy(-1);
+        break;
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        break;
     case Qt::Key_Enter:
     case Qt::Key_Return:
         platform().Beep();
-        e->accept();
-        return;
-    case Qt::Key_Up:
-        stepBy(1);
-        e->accept();
-        return;
-    case Qt::Key_Down:
-        stepBy(-1);
-        e->accept();
-        return;
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
-        e->accept();
-        return;
-    default:
         break;
-    }
-    if (!Typeable(e->text(), locale())) {
+    default:
+        if (Typeable(e->text(), locale()))
+            return QSpinBox::keyPressEvent(e);
         platform().Beep();
-        e->accept();
-        return;
     }
-    QSpinBox::keyPressEvent(e);
+    e->accept();
 }
 
 // Text committed by an input method ("１２あ" typed in kana mode) passes the
@@ -360,14 +344,6 @@ void TForm2::showEvent(QShowEvent *e) {
         SpinEdit1->setFocus();
     }
     QWidget::showEvent(e);
-}
-
-template <class F> void TForm2::Run(F &&command) {
-    try {
-        command();
-    } catch (const std::exception &e) {
-        ReportUncaughtError(e);
-    }
 }
 
 // --- The print commands of the main window ----------------------------------------

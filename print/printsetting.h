@@ -83,9 +83,6 @@ class TForm2 : public QWidget {
   private:
     void BuildLayout();
     void ComboTextEdited(const QString &text);
-    // Runs a button's command; an error it does not catch goes to the
-    // general error report and the dialog stays as it is.
-    template <class F> void Run(F &&command);
 };
 
 // The one print settings dialog of the run, created hidden after the main window.

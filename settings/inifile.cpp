@@ -5,6 +5,7 @@
 #include "platform/fileio.h"
 #include "store/common.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace Ini {
@@ -78,16 +79,11 @@ Parsed Parse(const QByteArray &data, const Line &line) {
     while (b < e && IsBlank(*b))
         ++b;
     if (b < e && *b == '[') {
-        const char *close = b + 1;
-        while (close < e && *close != ']')
-            ++close;
         parsed.kind = Parsed::Section;
-        parsed.name = Trimmed(b + 1, close);
+        parsed.name = Trimmed(b + 1, std::find(b + 1, e, ']'));
         return parsed;
     }
-    const char *eq = b;
-    while (eq < e && *eq != '=')
-        ++eq;
+    const char *eq = std::find(b, e, '=');
     if (eq == e)
         return parsed;
     parsed.kind = Parsed::Entry;
@@ -141,14 +137,12 @@ void CheckStorable(const QString &path, const QByteArray &section, const QByteAr
 }
 
 void Store(const QString &path, const QByteArray &data) {
-    bool ok = false;
     try {
-        ok = WriteFileAtomic(path, data);
+        if (WriteFileAtomic(path, data))
+            return;
     } catch (const AppError &) {
-        ok = false;
     }
-    if (!ok)
-        WriteRefused(path);
+    WriteRefused(path);
 }
 
 } // namespace
@@ -219,14 +213,13 @@ std::optional<QByteArray> PathValue(const QString &path, QString *firstBad) {
     if (!bytes)
         return bytes;
     // No second byte of a double-byte character is one of these.
-    for (const char c : std::as_const(*bytes)) {
-        if (c == '\r' || c == '\n' || c == '\0') {
-            if (firstBad)
-                *firstBad = QChar::fromLatin1(c);
-            return std::nullopt;
-        }
-    }
-    return bytes;
+    const auto bad = std::find_if(bytes->cbegin(), bytes->cend(),
+                                  [](char c) { return c == '\r' || c == '\n' || c == '\0'; });
+    if (bad == bytes->cend())
+        return bytes;
+    if (firstBad)
+        *firstBad = QChar::fromLatin1(*bad);
+    return std::nullopt;
 }
 
 qint32 ReadInteger(const QString &path, const QByteArray &section, const QByteArray &key,
@@ -265,19 +258,12 @@ static QByteArray WithValue(const QByteArray &data, const QByteArray &section,
         }
         after = i;
     }
-    if (replace >= 0) {
-        const Line &line = lines[replace];
-        out.append(data.constData(), line.begin);
-        out += entry;
-        out.append(data.constData() + line.next, data.size() - line.next);
-    } else {
-        const Line &line = lines[after];
-        out.append(data.constData(), line.next);
-        if (line.next == line.end)
-            out += "\r\n"; // the last line of the file had no line end
-        out += entry;
-        out.append(data.constData() + line.next, data.size() - line.next);
-    }
+    const Line &line = lines[replace >= 0 ? replace : after];
+    out.append(data.constData(), replace >= 0 ? line.begin : line.next);
+    if (replace < 0 && line.next == line.end)
+        out += "\r\n"; // the last line of the file had no line end
+    out += entry;
+    out.append(data.constData() + line.next, data.size() - line.next);
     return out;
 }
 

@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QFileInfo>
 #include <QMenu>
+#include <algorithm>
 
 namespace {
 
@@ -69,25 +70,17 @@ void TForm1::UpdateRecentFiles() {
     const bool exists = path && FileIsPresent(ListFileName);
     const RecentUpdate update = UpdateRecentSlots(read, path.value_or(QByteArray()), exists);
 
-    if (!update.added) {
-        // The current file is not added, but the other entries are kept.
-        // With nothing to keep the section stays away, so a first start on a
-        // missing list file does not create the settings file.
-        bool any = false;
-        for (const QByteArray &slot : update.values)
-            any = any || !slot.isEmpty();
-        if (any)
-            for (int i = 0; i < RecentSlotCount; ++i)
-                ini.WriteString(RecentSection, RecentKey(i), update.values[i]);
-        ini.Save();
-        // The menu keeps the entries it shows.
-        return;
-    }
-
-    for (int i = 0; i < RecentSlotCount; ++i)
-        ini.WriteString(RecentSection, RecentKey(i), update.values[i]);
+    // A current file that is not added leaves the other entries kept. With
+    // nothing to keep the section stays away, so a first start on a missing
+    // list file does not create the settings file.
+    if (update.added ||
+        std::ranges::any_of(update.values, [](const QByteArray &slot) { return !slot.isEmpty(); }))
+        for (int i = 0; i < RecentSlotCount; ++i)
+            ini.WriteString(RecentSection, RecentKey(i), update.values[i]);
     ini.Save();
-    BuildRecentMenu();
+    // Without an added file the menu keeps the entries it shows.
+    if (update.added)
+        BuildRecentMenu();
 }
 
 void TForm1::BuildRecentMenu() {
@@ -176,9 +169,7 @@ void TForm1::SaveAs1Click() {
     // The dialog starts in the folder of the list it copies.
     const std::optional<QString> chosen = platform().SaveFileName(
         QFileInfo(ListFileName).absolutePath(), ListFilter(), QStringLiteral("lst"));
-    if (!chosen)
-        return;
-    if (!StorablePath(*chosen))
+    if (!chosen || !StorablePath(*chosen))
         return;
     // Choosing the current list file itself needs no copy: the file already
     // holds the list.

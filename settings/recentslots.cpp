@@ -1,5 +1,7 @@
 #include "settings/recentslots.h"
 
+#include <algorithm>
+
 QByteArray RecentKey(int slot) {
     return QByteArray("ID") + QByteArray::number(slot);
 }
@@ -8,31 +10,18 @@ RecentUpdate UpdateRecentSlots(const RecentSlots &read, const QByteArray &path, 
     RecentUpdate result;
     if (!fileExists) {
         // An empty path matches nothing: empty values are not entries.
-        int next = 0;
-        for (const QByteArray &slot : read)
-            if (path.isEmpty() || slot != path)
-                result.values[next++] = slot;
+        std::copy_if(read.begin(), read.end(), result.values.begin(),
+                     [&](const QByteArray &slot) { return path.isEmpty() || slot != path; });
         return result;
     }
 
-    int k = -1;
-    for (int i = 0; i < RecentSlotCount; ++i)
-        if (read[i] == path)
-            k = i;
-
+    // The last slot equal to path comes out; with none, the last slot drops.
+    const auto last = std::find(read.rbegin(), read.rend(), path);
+    const qsizetype k = last == read.rend() ? RecentSlotCount - 1 : read.rend() - last - 1;
     result.added = true;
     result.values[0] = path;
-    if (k < 0) {
-        for (int i = 0; i + 1 < RecentSlotCount; ++i)
-            result.values[i + 1] = read[i];
-    } else {
-        for (int i = 0; i < RecentSlotCount; ++i) {
-            if (i < k)
-                result.values[i + 1] = read[i];
-            else if (i > k)
-                result.values[i] = read[i];
-        }
-    }
+    std::copy(read.begin(), read.begin() + k, result.values.begin() + 1);
+    std::copy(read.begin() + k + 1, read.end(), result.values.begin() + k + 1);
     return result;
 }
 
@@ -41,20 +30,11 @@ QString RecentCaption(int slot, const QString &path) {
 }
 
 QString RecentMenuText(const QString &caption) {
-    QString text = caption;
-    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    return QString(caption).replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
 QString RecentCaptionOf(const QString &menuText) {
-    QString caption;
-    caption.reserve(menuText.size());
-    for (qsizetype i = 0; i < menuText.size(); ++i) {
-        caption.append(menuText.at(i));
-        if (menuText.at(i) == QLatin1Char('&') && i + 1 < menuText.size() &&
-            menuText.at(i + 1) == QLatin1Char('&'))
-            ++i;
-    }
-    return caption;
+    return QString(menuText).replace(QStringLiteral("&&"), QStringLiteral("&"));
 }
 
 QString RecentPathOf(const QString &caption) {

@@ -14,6 +14,9 @@
 namespace {
 
 void Toggle(QAction *item, const QByteArray &key) {
+    // The menu toggles the check mark itself; put it back until the stored
+    // value has decided (a failed write leaves the item as it was).
+    item->setChecked(!item->isChecked());
     // Read and written through one reading of the file: a value that cannot
     // be read is not taken for 0.
     const QString path = TForm1::SettingsFileName();
@@ -41,13 +44,9 @@ QString CurrentListFileName() {
 }
 
 void TForm1::N9Click() {
-    // The menu toggles the check mark itself; put it back until the stored
-    // value has decided (a failed write leaves the item as it was).
-    N9->setChecked(!N9->isChecked());
     Toggle(N9, "Page");
 }
 
 void TForm1::N10Click() {
-    N10->setChecked(!N10->isChecked());
     Toggle(N10, "Trash");
 }
