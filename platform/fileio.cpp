@@ -38,14 +38,21 @@ bool Refused(const char *what, int error = EIO) {
     return true;
 }
 
+// Makes a call again for as long as a signal interrupts it.
+template <class F> auto Restarted(F call) {
+    auto r = call();
+    while (r < 0 && errno == EINTR)
+        r = call();
+    return r;
+}
+
+// A counted call that returns 0 on success.
+template <class F, class... A> bool Sys(const char *what, F call, A... args) {
+    return !Refused(what) && call(args...) == 0;
+}
+
 int SysOpen(const char *path, int flags, mode_t mode, const char *what) {
-    if (Refused(what))
-        return -1;
-    int fd;
-    do {
-        fd = ::open(path, flags | O_CLOEXEC, mode);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
+    return Refused(what) ? -1 : Restarted([&] { return ::open(path, flags | O_CLOEXEC, mode); });
 }
 
 bool SysClose(int fd, const char *what) {
@@ -57,22 +64,8 @@ bool SysClose(int fd, const char *what) {
     return ::close(fd) == 0;
 }
 
-bool SysStat(const char *path, struct stat *st) {
-    return !Refused("stat") && ::stat(path, st) == 0;
-}
-
-bool SysLstat(const char *path, struct stat *st) {
-    return !Refused("lstat") && ::lstat(path, st) == 0;
-}
-
-bool SysFstat(int fd, struct stat *st) {
-    return !Refused("fstat") && ::fstat(fd, st) == 0;
-}
-
 ssize_t SysRead(int fd, void *buffer, size_t size) {
-    if (Refused("read"))
-        return -1;
-    return ::read(fd, buffer, size);
+    return Refused("read") ? -1 : Restarted([&] { return ::read(fd, buffer, size); });
 }
 
 // Set by a refused write that put in part of its data: the write after it,
@@ -92,71 +85,11 @@ ssize_t SysWrite(int fd, const void *data, size_t size) {
         errno = ENOSPC;
         return -1;
     }
-    return ::write(fd, data, size);
+    return Restarted([&] { return ::write(fd, data, size); });
 }
 
 bool SysFsync(int fd, const char *what) {
-    if (Refused(what))
-        return false;
-    int r;
-    do {
-        r = ::fsync(fd);
-    } while (r < 0 && errno == EINTR);
-    return r == 0;
-}
-
-bool SysFchmod(int fd, mode_t mode) {
-    return !Refused("fchmod") && ::fchmod(fd, mode) == 0;
-}
-
-bool SysFchown(int fd, uid_t uid, gid_t gid) {
-    return !Refused("fchown") && ::fchown(fd, uid, gid) == 0;
-}
-
-bool SysFtruncate(int fd, off_t size) {
-    return !Refused("ftruncate") && ::ftruncate(fd, size) == 0;
-}
-
-bool SysRename(const char *from, const char *to) {
-    return !Refused("rename") && ::rename(from, to) == 0;
-}
-
-bool SysUnlink(const char *path, const char *what) {
-    return !Refused(what) && ::unlink(path) == 0;
-}
-
-int SysMkostemp(char *pattern) {
-    if (Refused("mkostemp"))
-        return -1;
-    return ::mkostemp(pattern, O_CLOEXEC);
-}
-
-bool SysRealpath(const char *path, char *resolved) {
-    return !Refused("realpath") && ::realpath(path, resolved) != nullptr;
-}
-
-bool SysMkdir(const char *path, mode_t mode) {
-    return !Refused("mkdir") && ::mkdir(path, mode) == 0;
-}
-
-void *SysMmap(size_t size, int fd, off_t offset) {
-    if (Refused("mmap"))
-        return MAP_FAILED;
-    return ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, offset);
-}
-
-bool SysLinkat(const char *from, const char *to) {
-    return !Refused("linkat") && ::linkat(AT_FDCWD, from, AT_FDCWD, to, AT_SYMLINK_FOLLOW) == 0;
-}
-
-bool SysFlock(int fd, int operation) {
-    if (Refused("flock"))
-        return false;
-    int r;
-    do {
-        r = ::flock(fd, operation);
-    } while (r < 0 && errno == EINTR);
-    return r == 0;
+    return !Refused(what) && Restarted([fd] { return ::fsync(fd); }) == 0;
 }
 
 bool useFolderLocks = true;
@@ -210,15 +143,12 @@ int OpenForReading(const QString &path) {
     return OpenFile(path, O_RDONLY | O_NONBLOCK, 0, "open");
 }
 
-// Writes every byte, going on after partial writes and interruptions.
+// Writes every byte, going on after partial writes.
 bool WriteAll(int fd, const char *data, qsizetype size) {
     while (size > 0) {
         const ssize_t n = SysWrite(fd, data, static_cast<size_t>(size));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
+        if (n < 0)
             return false;
-        }
         if (n == 0) {
             errno = EIO;
             return false;
@@ -270,14 +200,14 @@ QByteArray WriteTarget(const QString &path) {
     if (target.isEmpty())
         throw AppError(FileErrorText(ENOENT));
     struct stat st;
-    if (!SysLstat(target.constData(), &st)) {
+    if (!Sys("lstat", ::lstat, target.constData(), &st)) {
         if (errno != ENOENT)
             throw AppError(FileErrorText(errno));
         return target;
     }
     if (S_ISLNK(st.st_mode)) {
         char resolved[PATH_MAX];
-        if (SysRealpath(target.constData(), resolved))
+        if (!Refused("realpath") && ::realpath(target.constData(), resolved))
             target = QByteArray(resolved);
         else if (errno != ENOENT)
             throw AppError(FileErrorText(errno));
@@ -294,14 +224,14 @@ std::vector<QByteArray> foldersMadeOnWrite;
 // fine. The folder gets mode (less the umask), those above it 0700.
 bool MakeFolders(const QByteArray &folder, mode_t mode) {
     const QByteArray parent = FolderOf(folder);
-    if (!SysMkdir(folder.constData(), mode)) {
+    if (!Sys("mkdir", ::mkdir, folder.constData(), mode)) {
         if (errno == EEXIST)
             return true;
         if (errno != ENOENT || parent == folder || parent == ".")
             return false;
         if (!MakeFolders(parent, 0700))
             return false;
-        if (!SysMkdir(folder.constData(), mode))
+        if (!Sys("mkdir", ::mkdir, folder.constData(), mode))
             return errno == EEXIST;
     }
     // The new name is flushed with its parent, so that a file written into
@@ -358,7 +288,7 @@ void ReadAll(const Fd &fd, const QString &path, Bytes &data, FileStamp *stamp) {
     struct stat st;
     // Only a plain file has an end: a device such as /dev/zero would be read
     // until memory runs out.
-    if (!SysFstat(fd.get(), &st) || !S_ISREG(st.st_mode))
+    if (!Sys("fstat", ::fstat, fd.get(), &st) || !S_ISREG(st.st_mode))
         throw CannotOpen(path);
 
     qsizetype used = 0;
@@ -369,11 +299,8 @@ void ReadAll(const Fd &fd, const QString &path, Bytes &data, FileStamp *stamp) {
             data.resize(data.size() * 2);
         const ssize_t n =
             SysRead(fd.get(), data.data() + used, static_cast<size_t>(data.size() - used));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
+        if (n < 0)
             throw CannotOpen(path);
-        }
         if (n == 0)
             break;
         used += n;
@@ -431,9 +358,10 @@ int WriteUnnamed(const QByteArray &target, QByteArrayView data, const struct sta
             return -1;
         throw AppError(FileErrorText(errno));
     }
-    bool ok = SysFchmod(fd.get(), mode);
+    bool ok = Sys("fchmod", ::fchmod, fd.get(), mode);
     if (ok && old && (old->st_uid != ::geteuid() || old->st_gid != ::getegid()))
-        SysFchown(fd.get(), old->st_uid, old->st_gid); // best effort, as for a named one
+        Sys("fchown", ::fchown, fd.get(), old->st_uid,
+            old->st_gid); // best effort, as for a named one
     ok = ok && WriteAll(fd.get(), data.data(), data.size()) && SysFsync(fd.get(), "fsync");
     if (!ok)
         return 0;
@@ -441,17 +369,18 @@ int WriteUnnamed(const QByteArray &target, QByteArrayView data, const struct sta
     const bool fixed = FolderLock::Held(QFile::decodeName(target));
     for (int attempt = 0;; ++attempt) {
         temp = ReplacementName(target, fixed);
-        if (SysLinkat(self.constData(), temp.constData()))
+        if (Sys("linkat", ::linkat, AT_FDCWD, self.constData(), AT_FDCWD, temp.constData(),
+                AT_SYMLINK_FOLLOW))
             break;
         if (errno != EEXIST || attempt == 8)
             return errno == ENOENT || errno == EPERM || errno == EXDEV ? -1 : 0;
         if (fixed)
-            SysUnlink(temp.constData(), "unlink leftover"); // of a writer that was killed
+            Sys("unlink leftover", ::unlink, temp.constData()); // of a writer that was killed
     }
     if (fd.close("close temporary"))
         return 1;
     const int saved = errno;
-    SysUnlink(temp.constData(), "unlink temporary");
+    Sys("unlink temporary", ::unlink, temp.constData());
     errno = saved;
     return 0;
 }
@@ -462,18 +391,18 @@ bool WriteNamed(const QByteArray &target, QByteArrayView data, const struct stat
                 QByteArray &temp) {
     const QByteArray pattern = HiddenBeside(target) + QByteArrayLiteral(".XXXXXX");
     temp = pattern;
-    int made = SysMkostemp(temp.data());
+    int made = Refused("mkostemp") ? -1 : ::mkostemp(temp.data(), O_CLOEXEC);
     if (made < 0 && MadeFolderFor(target)) {
         temp = pattern;
-        made = SysMkostemp(temp.data());
+        made = Refused("mkostemp") ? -1 : ::mkostemp(temp.data(), O_CLOEXEC);
     }
     Fd fd(made);
     if (!fd.valid())
         throw AppError(FileErrorText(errno));
 
-    bool ok = SysFchmod(fd.get(), mode);
+    bool ok = Sys("fchmod", ::fchmod, fd.get(), mode);
     if (ok && old && (old->st_uid != ::geteuid() || old->st_gid != ::getegid())) {
-        if (!SysFchown(fd.get(), old->st_uid, old->st_gid)) {
+        if (!Sys("fchown", ::fchown, fd.get(), old->st_uid, old->st_gid)) {
             // Keeping the owner is best effort: a plain user cannot give a
             // file away, and the content matters more than its owner.
         }
@@ -484,7 +413,7 @@ bool WriteNamed(const QByteArray &target, QByteArrayView data, const struct stat
     if (ok)
         return true;
     const int saved = errno;
-    SysUnlink(temp.constData(), "unlink temporary");
+    Sys("unlink temporary", ::unlink, temp.constData());
     errno = saved;
     return false;
 }
@@ -519,7 +448,7 @@ bool FileStamp::Proven() const {
 FileStamp StampOf(const QString &path) {
     const qint64 seen = FileClockNow();
     struct stat st;
-    if (!SysStat(SystemName(path).constData(), &st))
+    if (!Sys("stat", ::stat, SystemName(path).constData(), &st))
         return {};
     return StampFromStat(st, seen);
 }
@@ -528,7 +457,7 @@ bool FileHolds(const QString &path, QByteArrayView bytes, FileStamp *stamp) {
     const qint64 seen = FileClockNow();
     Fd fd(OpenForReading(path));
     struct stat st;
-    if (!fd.valid() || !SysFstat(fd.get(), &st) || !S_ISREG(st.st_mode) ||
+    if (!fd.valid() || !Sys("fstat", ::fstat, fd.get(), &st) || !S_ISREG(st.st_mode) ||
         st.st_size != bytes.size())
         return false;
     bool same = true;
@@ -541,7 +470,9 @@ bool FileHolds(const QString &path, QByteArrayView bytes, FileStamp *stamp) {
         void *mapped = nullptr;
         while (same && at < bytes.size()) {
             const qsizetype n = std::min(kWindow, bytes.size() - at);
-            mapped = SysMmap(size_t(n), fd.get(), off_t(at));
+            mapped = Refused("mmap")
+                         ? MAP_FAILED
+                         : ::mmap(nullptr, size_t(n), PROT_READ, MAP_PRIVATE, fd.get(), at);
             if (mapped == MAP_FAILED)
                 break;
             same = std::memcmp(mapped, bytes.data() + at, size_t(n)) == 0;
@@ -555,8 +486,6 @@ bool FileHolds(const QString &path, QByteArrayView bytes, FileStamp *stamp) {
                 return false;
             while (same) {
                 const ssize_t n = SysRead(fd.get(), buffer.data(), buffer.size());
-                if (n < 0 && errno == EINTR)
-                    continue;
                 if (n <= 0) {
                     same = n == 0 && at == bytes.size();
                     break;
@@ -574,12 +503,12 @@ bool FileHolds(const QString &path, QByteArrayView bytes, FileStamp *stamp) {
 
 bool FileExists(const QString &path) {
     struct stat st;
-    return SysStat(SystemName(path).constData(), &st) && !S_ISDIR(st.st_mode);
+    return Sys("stat", ::stat, SystemName(path).constData(), &st) && !S_ISDIR(st.st_mode);
 }
 
 bool FileIsPresent(const QString &path) {
     struct stat st;
-    if (SysStat(SystemName(path).constData(), &st))
+    if (Sys("stat", ::stat, SystemName(path).constData(), &st))
         return !S_ISDIR(st.st_mode);
     // A name too long for the system names no file either.
     if (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG)
@@ -589,8 +518,9 @@ bool FileIsPresent(const QString &path) {
 
 bool SameFile(const QString &a, const QString &b) {
     struct stat sa, sb;
-    return SysStat(SystemName(a).constData(), &sa) && SysStat(SystemName(b).constData(), &sb) &&
-           sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    return Sys("stat", ::stat, SystemName(a).constData(), &sa) &&
+           Sys("stat", ::stat, SystemName(b).constData(), &sb) && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
 }
 
 QString FileErrorText(int errnoValue) {
@@ -651,7 +581,7 @@ std::optional<QByteArray> ReadFileIfPresent(const QString &path) {
 bool WriteFileAtomic(const QString &path, QByteArrayView data, FileStamp *written) {
     const QByteArray target = WriteTarget(path);
     struct stat old;
-    const bool exists = SysStat(target.constData(), &old);
+    const bool exists = Sys("stat", ::stat, target.constData(), &old);
     // Not knowing whether there is an old file would lose its permissions.
     if (!exists && errno != ENOENT)
         throw AppError(FileErrorText(errno));
@@ -667,9 +597,9 @@ bool WriteFileAtomic(const QString &path, QByteArrayView data, FileStamp *writte
         return false;
     if (unnamed < 0 && !WriteNamed(target, data, exists ? &old : nullptr, mode, temp))
         return false;
-    if (!SysRename(temp.constData(), target.constData())) {
+    if (!Sys("rename", ::rename, temp.constData(), target.constData())) {
         const int saved = errno;
-        SysUnlink(temp.constData(), "unlink temporary");
+        Sys("unlink temporary", ::unlink, temp.constData());
         errno = saved;
         return false;
     }
@@ -679,7 +609,7 @@ bool WriteFileAtomic(const QString &path, QByteArrayView data, FileStamp *writte
         // not hold the content written: the stamp is not proven, and the
         // content is compared before it is trusted.
         struct stat now;
-        if (!SysStat(target.constData(), &now))
+        if (!Sys("stat", ::stat, target.constData(), &now))
             return false;
         *written = StampFromStat(now, seen);
     }
@@ -698,7 +628,7 @@ bool AppendToFile(const QString &path, QByteArrayView data, FileStamp *written) 
         throw AppError(FileErrorText(errno));
     }
     struct stat st;
-    if (!SysFstat(fd.get(), &st))
+    if (!Sys("fstat", ::fstat, fd.get(), &st))
         return false;
     if (S_ISFIFO(st.st_mode))
         throw CannotOpen(path);
@@ -708,14 +638,15 @@ bool AppendToFile(const QString &path, QByteArrayView data, FileStamp *written) 
         // Without a stamp the caller only knows that the file moved on.
         struct stat now;
         if (written)
-            *written = SysFstat(fd.get(), &now) ? StampFromStat(now, seen) : FileStamp{true};
+            *written =
+                Sys("fstat", ::fstat, fd.get(), &now) ? StampFromStat(now, seen) : FileStamp{true};
         fd.close();
         return true;
     }
     // Take back a partly written piece, so the file does not end in half a
     // record.
     const int saved = errno;
-    if (S_ISREG(st.st_mode) && SysFtruncate(fd.get(), st.st_size))
+    if (S_ISREG(st.st_mode) && Sys("ftruncate", ::ftruncate, fd.get(), st.st_size))
         SysFsync(fd.get(), "fsync");
     errno = saved;
     return false;
@@ -728,7 +659,7 @@ bool CreateEmptyFile(const QString &path) {
 }
 
 bool DeleteFile(const QString &path) {
-    return SysUnlink(SystemName(path).constData(), "unlink");
+    return Sys("unlink", ::unlink, SystemName(path).constData());
 }
 
 TextEnd ScanTextEnd(const QString &path) {
@@ -739,7 +670,7 @@ TextEnd ScanTextEnd(const QString &path) {
         throw CannotOpen(path);
     }
     struct stat st;
-    if (!SysFstat(fd.get(), &st))
+    if (!Sys("fstat", ::fstat, fd.get(), &st))
         throw CannotOpen(path);
     if (!S_ISREG(st.st_mode))
         return {};
@@ -749,11 +680,8 @@ TextEnd ScanTextEnd(const QString &path) {
     TextEnd end;
     for (;;) {
         const ssize_t n = SysRead(fd.get(), buffer.data(), buffer.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
+        if (n < 0)
             throw CannotOpen(path);
-        }
         if (n == 0)
             return end;
         const auto *nul = static_cast<const char *>(std::memchr(buffer.data(), 0, size_t(n)));
@@ -808,7 +736,8 @@ FolderLock::FolderLock(const QString &file, int timeoutMs) : folder_(LockedFolde
         if (fd >= 0) {
             const qint64 deadline = FileClockNow() + qint64(timeoutMs) * 1000000;
             for (;;) {
-                if (SysFlock(fd, LOCK_EX | LOCK_NB)) {
+                if (!Refused("flock") &&
+                    Restarted([fd] { return ::flock(fd, LOCK_EX | LOCK_NB); }) == 0) {
                     held.fd = fd;
                     break;
                 }
