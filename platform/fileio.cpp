@@ -723,38 +723,36 @@ QByteArray LockedFolder(const QString &file) {
     return FolderOf(QFile::encodeName(QDir::cleanPath(QDir::current().absoluteFilePath(file))));
 }
 
+// The folder's descriptor with its lock taken, waiting while another process
+// holds it; -1 where there is no lock to take.
+int LockFolder(const QByteArray &folder, int timeoutMs) {
+    const int fd = SysOpen(folder.constData(), O_RDONLY | O_DIRECTORY, 0, "open lock");
+    const qint64 deadline = FileClockNow() + qint64(timeoutMs) * 1000000;
+    const auto locked = [fd] {
+        return !Refused("flock") && Restarted([fd] { return ::flock(fd, LOCK_EX | LOCK_NB); }) == 0;
+    };
+    while (fd >= 0 && !locked()) {
+        if (errno == EWOULDBLOCK && FileClockNow() < deadline) {
+            ::usleep(10000);
+            continue;
+        }
+        const bool busy = errno == EWOULDBLOCK;
+        SysClose(fd, "close lock");
+        if (busy)
+            throw ListBusyError();
+        return -1; // a file system that keeps no such locks
+    }
+    return fd;
+}
+
 } // namespace
 
 FolderLock::FolderLock(const QString &file, int timeoutMs) : folder_(LockedFolder(file)) {
-    HeldLock &held = heldLocks[folder_];
-    if (held.count > 0) {
-        ++held.count;
-        return;
-    }
-    if (useFolderLocks) {
-        const int fd = SysOpen(folder_.constData(), O_RDONLY | O_DIRECTORY, 0, "open lock");
-        if (fd >= 0) {
-            const qint64 deadline = FileClockNow() + qint64(timeoutMs) * 1000000;
-            for (;;) {
-                if (!Refused("flock") &&
-                    Restarted([fd] { return ::flock(fd, LOCK_EX | LOCK_NB); }) == 0) {
-                    held.fd = fd;
-                    break;
-                }
-                if (errno != EWOULDBLOCK || FileClockNow() >= deadline) {
-                    const bool busy = errno == EWOULDBLOCK;
-                    SysClose(fd, "close lock");
-                    if (busy) {
-                        heldLocks.erase(folder_);
-                        throw ListBusyError();
-                    }
-                    break; // a file system that keeps no such locks
-                }
-                ::usleep(10000);
-            }
-        }
-    }
-    held.count = 1;
+    if (const auto it = heldLocks.find(folder_); it != heldLocks.end())
+        ++it->second.count;
+    else
+        heldLocks.emplace(folder_,
+                          HeldLock{useFolderLocks ? LockFolder(folder_, timeoutMs) : -1, 1});
 }
 
 FolderLock::~FolderLock() {
@@ -767,8 +765,7 @@ FolderLock::~FolderLock() {
 }
 
 bool FolderLock::Held(const QString &file) {
-    const auto it = heldLocks.find(LockedFolder(file));
-    return it != heldLocks.end() && it->second.count > 0;
+    return heldLocks.contains(LockedFolder(file));
 }
 
 namespace FileFaults {
@@ -786,7 +783,7 @@ void StampsProveNothing(bool on) {
 }
 
 void FailAt(long n) {
-    failAt = n > 0 ? n : 0;
+    failAt = std::max(n, 0L);
     failedCall = nullptr;
     diskFilled = false;
 }
@@ -797,9 +794,7 @@ long Calls() {
 
 void Reset() {
     callsMade = 0;
-    failAt = 0;
-    failedCall = nullptr;
-    diskFilled = false;
+    FailAt(0);
 }
 
 const char *Failed() {
