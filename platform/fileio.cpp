@@ -136,6 +136,10 @@ int OpenFile(const QString &path, int flags, mode_t mode, const char *what) {
     return SysOpen(SystemName(path).constData(), flags, mode, what);
 }
 
+AppError CannotOpen(const QString &path) {
+    return AppError(QStringLiteral("ファイル ") + path + QStringLiteral(" は開けません"));
+}
+
 // Opens a file for reading without waiting: a named pipe under the name
 // would otherwise hold the open until some other program writes to it. The
 // flag changes nothing for a plain file, and nothing else is read.
@@ -143,18 +147,25 @@ int OpenForReading(const QString &path) {
     return OpenFile(path, O_RDONLY | O_NONBLOCK, 0, "open");
 }
 
+// Opens a file for reading, as above. Throws "ファイル %s は開けません" when it
+// cannot be opened; where a missing file may be told apart, gives -1 for one.
+int OpenToRead(const QString &path, bool mayBeMissing = false) {
+    const int fd = OpenForReading(path);
+    if (fd < 0 && !(mayBeMissing && errno == ENOENT))
+        throw CannotOpen(path);
+    return fd;
+}
+
 // Writes every byte, going on after partial writes.
-bool WriteAll(int fd, const char *data, qsizetype size) {
-    while (size > 0) {
-        const ssize_t n = SysWrite(fd, data, static_cast<size_t>(size));
-        if (n < 0)
-            return false;
-        if (n == 0) {
-            errno = EIO;
+bool WriteAll(int fd, QByteArrayView data) {
+    while (!data.isEmpty()) {
+        const ssize_t n = SysWrite(fd, data.data(), size_t(data.size()));
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
             return false;
         }
-        data += n;
-        size -= n;
+        data = data.sliced(n);
     }
     return true;
 }
@@ -241,43 +252,46 @@ bool MakeFolders(const QByteArray &folder, mode_t mode) {
     return true;
 }
 
-// After a create that failed with ENOENT: makes the file's folder when it is
-// one that may be made on a write. True when the create should be tried
-// again; otherwise errno tells why not (the first failure's when the folder
-// is none of those).
-bool MadeFolderFor(const QByteArray &file) {
-    if (errno != ENOENT)
-        return false;
+// Makes file through create, a call that gives a descriptor; where that
+// fails for a missing folder that may be made on a write, makes the folder
+// and calls create again. On failure errno tells why (the first failure's
+// when the folder is none of those).
+template <class F> int Creating(const QByteArray &file, F create) {
+    const int fd = create();
+    if (fd >= 0 || errno != ENOENT)
+        return fd;
     const QByteArray folder = FolderOf(file);
-    for (const QByteArray &made : foldersMadeOnWrite)
-        if (made == folder)
-            return MakeFolders(folder, 0777);
-    return false;
+    if (std::ranges::find(foldersMadeOnWrite, folder) == foldersMadeOnWrite.end())
+        return fd;
+    return MakeFolders(folder, 0777) ? create() : -1;
+}
+
+qint64 Nanoseconds(const struct timespec &t) {
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
 FileStamp StampFromStat(const struct stat &st, qint64 seenNs) {
-    FileStamp s;
-    s.exists = true;
-    s.device = st.st_dev;
-    s.inode = st.st_ino;
-    s.size = st.st_size;
-    s.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    s.ctimeNs = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
-    s.seenNs = seenNs;
-    return s;
+    return {.exists = true,
+            .device = st.st_dev,
+            .inode = st.st_ino,
+            .size = st.st_size,
+            .mtimeNs = Nanoseconds(st.st_mtim),
+            .ctimeNs = Nanoseconds(st.st_ctim),
+            .seenNs = seenNs};
+}
+
+// The file system's clock now (the coarse real-time clock files are stamped
+// with), in nanoseconds.
+qint64 FileClockNow() {
+    struct timespec now;
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return Nanoseconds(now);
 }
 
 // Opens a file for writing, creating it when missing (and its folder when
 // that may be made on a write).
 int CreateOrOpen(const QString &path, int flags) {
-    const int fd = OpenFile(path, flags, 0666, "open");
-    if (fd >= 0 || !MadeFolderFor(QFile::encodeName(path)))
-        return fd;
-    return OpenFile(path, flags, 0666, "open");
-}
-
-AppError CannotOpen(const QString &path) {
-    return AppError(QStringLiteral("ファイル ") + path + QStringLiteral(" は開けません"));
+    return Creating(QFile::encodeName(path), [&] { return OpenFile(path, flags, 0666, "open"); });
 }
 
 // Reads everything from a descriptor open on path into data (a QByteArray
@@ -297,8 +311,7 @@ void ReadAll(const Fd &fd, const QString &path, Bytes &data, FileStamp *stamp) {
     for (;;) {
         if (used == data.size())
             data.resize(data.size() * 2);
-        const ssize_t n =
-            SysRead(fd.get(), data.data() + used, static_cast<size_t>(data.size() - used));
+        const ssize_t n = SysRead(fd.get(), data.data() + used, size_t(data.size() - used));
         if (n < 0)
             throw CannotOpen(path);
         if (n == 0)
@@ -312,10 +325,6 @@ void ReadAll(const Fd &fd, const QString &path, Bytes &data, FileStamp *stamp) {
         *stamp = StampFromStat(st, seen);
 }
 
-// The name a replacement is given just before it is renamed into place: a
-// fixed one while this process holds the folder's lock (a leftover of a
-// process killed between the two steps is then removed by the next writer),
-// otherwise one of its own.
 // The file's name in its folder, hidden and short enough for a suffix.
 QByteArray HiddenBeside(const QByteArray &target) {
     QByteArray base = target.mid(target.lastIndexOf('/') + 1);
@@ -327,6 +336,10 @@ QByteArray HiddenBeside(const QByteArray &target) {
     return name + '.' + base;
 }
 
+// The name a replacement is given just before it is renamed into place: a
+// fixed one while this process holds the folder's lock (a leftover of a
+// process killed between the two steps is then removed by the next writer),
+// otherwise one of its own.
 QByteArray ReplacementName(const QByteArray &target, bool fixed) {
     QByteArray name = HiddenBeside(target);
     if (fixed)
@@ -338,32 +351,43 @@ QByteArray ReplacementName(const QByteArray &target, bool fixed) {
     return name;
 }
 
-// Writes data into a new unnamed file in folder, flushed, with the old
-// file's permissions and owner, and names it (temp). 1 when done; 0 when
-// writing or naming failed (nothing named is left, errno tells why); -1 when
-// the file system has no unnamed files or no way to name one: the caller then
-// writes a named temporary file. Throws the file error when the file cannot
-// be made.
+// Gives a new temporary file the old file's permissions and owner, and the
+// data, flushed. Keeping the owner is best effort: a plain user cannot give
+// a file away, and the content matters more than its owner.
+bool Fill(int fd, QByteArrayView data, const struct stat *old, mode_t mode) {
+    if (!Sys("fchmod", ::fchmod, fd, mode))
+        return false;
+    if (old && (old->st_uid != ::geteuid() || old->st_gid != ::getegid()))
+        Sys("fchown", ::fchown, fd, old->st_uid, old->st_gid);
+    return WriteAll(fd, data) && SysFsync(fd, "fsync");
+}
+
+// Removes a temporary file after a failure; errno still tells the failure.
+void RemoveTemporary(const QByteArray &temp) {
+    const int saved = errno;
+    Sys("unlink temporary", ::unlink, temp.constData());
+    errno = saved;
+}
+
+// Writes data into a new unnamed file in folder, filled as above, and names
+// it (temp). 1 when done; 0 when writing or naming failed (nothing named is
+// left, errno tells why); -1 when the file system has no unnamed files or no
+// way to name one: the caller then writes a named temporary file. Throws the
+// file error when the file cannot be made.
 int WriteUnnamed(const QByteArray &target, QByteArrayView data, const struct stat *old, mode_t mode,
                  QByteArray &temp) {
     if (!useUnnamedFiles)
         return -1;
     const QByteArray folder = FolderOf(target);
-    int made = SysOpen(folder.constData(), O_TMPFILE | O_WRONLY, mode, "open unnamed");
-    if (made < 0 && MadeFolderFor(target))
-        made = SysOpen(folder.constData(), O_TMPFILE | O_WRONLY, mode, "open unnamed");
-    Fd fd(made);
+    Fd fd(Creating(target, [&] {
+        return SysOpen(folder.constData(), O_TMPFILE | O_WRONLY, mode, "open unnamed");
+    }));
     if (!fd.valid()) {
         if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)
             return -1;
         throw AppError(FileErrorText(errno));
     }
-    bool ok = Sys("fchmod", ::fchmod, fd.get(), mode);
-    if (ok && old && (old->st_uid != ::geteuid() || old->st_gid != ::getegid()))
-        Sys("fchown", ::fchown, fd.get(), old->st_uid,
-            old->st_gid); // best effort, as for a named one
-    ok = ok && WriteAll(fd.get(), data.data(), data.size()) && SysFsync(fd.get(), "fsync");
-    if (!ok)
+    if (!Fill(fd.get(), data, old, mode))
         return 0;
     const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd.get());
     const bool fixed = FolderLock::Held(QFile::decodeName(target));
@@ -374,14 +398,12 @@ int WriteUnnamed(const QByteArray &target, QByteArrayView data, const struct sta
             break;
         if (errno != EEXIST || attempt == 8)
             return errno == ENOENT || errno == EPERM || errno == EXDEV ? -1 : 0;
-        if (fixed)
-            Sys("unlink leftover", ::unlink, temp.constData()); // of a writer that was killed
+        if (fixed) // a leftover of a writer that was killed
+            Sys("unlink leftover", ::unlink, temp.constData());
     }
     if (fd.close("close temporary"))
         return 1;
-    const int saved = errno;
-    Sys("unlink temporary", ::unlink, temp.constData());
-    errno = saved;
+    RemoveTemporary(temp);
     return 0;
 }
 
@@ -390,41 +412,20 @@ int WriteUnnamed(const QByteArray &target, QByteArrayView data, const struct sta
 bool WriteNamed(const QByteArray &target, QByteArrayView data, const struct stat *old, mode_t mode,
                 QByteArray &temp) {
     const QByteArray pattern = HiddenBeside(target) + QByteArrayLiteral(".XXXXXX");
-    temp = pattern;
-    int made = Refused("mkostemp") ? -1 : ::mkostemp(temp.data(), O_CLOEXEC);
-    if (made < 0 && MadeFolderFor(target)) {
+    Fd fd(Creating(target, [&] {
         temp = pattern;
-        made = Refused("mkostemp") ? -1 : ::mkostemp(temp.data(), O_CLOEXEC);
-    }
-    Fd fd(made);
+        return Refused("mkostemp") ? -1 : ::mkostemp(temp.data(), O_CLOEXEC);
+    }));
     if (!fd.valid())
         throw AppError(FileErrorText(errno));
-
-    bool ok = Sys("fchmod", ::fchmod, fd.get(), mode);
-    if (ok && old && (old->st_uid != ::geteuid() || old->st_gid != ::getegid())) {
-        if (!Sys("fchown", ::fchown, fd.get(), old->st_uid, old->st_gid)) {
-            // Keeping the owner is best effort: a plain user cannot give a
-            // file away, and the content matters more than its owner.
-        }
-    }
-    ok = ok && WriteAll(fd.get(), data.data(), data.size());
-    ok = ok && SysFsync(fd.get(), "fsync");
-    ok = fd.close("close temporary") && ok;
-    if (ok)
+    const bool ok = Fill(fd.get(), data, old, mode);
+    if (fd.close("close temporary") && ok)
         return true;
-    const int saved = errno;
-    Sys("unlink temporary", ::unlink, temp.constData());
-    errno = saved;
+    RemoveTemporary(temp);
     return false;
 }
 
 } // namespace
-
-qint64 FileClockNow() {
-    struct timespec now;
-    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
 
 bool FileStamp::Proven() const {
     if (stampsProveNothing)
@@ -460,40 +461,36 @@ bool FileHolds(const QString &path, QByteArrayView bytes, FileStamp *stamp) {
     if (!fd.valid() || !Sys("fstat", ::fstat, fd.get(), &st) || !S_ISREG(st.st_mode) ||
         st.st_size != bytes.size())
         return false;
+    // Compared where the system keeps the file's pages, without a copy, a
+    // window at a time (a window mapped counts as the process's memory while
+    // it is); through a small buffer where it cannot be mapped.
+    constexpr qsizetype kWindow = 16 * 1024 * 1024;
     bool same = true;
-    if (bytes.size() > 0) {
-        // Compared where the system keeps the file's pages, without a copy,
-        // a window at a time (a window mapped counts as the process's memory
-        // while it is); through a small buffer where it cannot be mapped.
-        constexpr qsizetype kWindow = 16 * 1024 * 1024;
-        qsizetype at = 0;
-        void *mapped = nullptr;
-        while (same && at < bytes.size()) {
-            const qsizetype n = std::min(kWindow, bytes.size() - at);
-            mapped = Refused("mmap")
-                         ? MAP_FAILED
-                         : ::mmap(nullptr, size_t(n), PROT_READ, MAP_PRIVATE, fd.get(), at);
-            if (mapped == MAP_FAILED)
+    qsizetype at = 0;
+    void *mapped = nullptr;
+    while (same && at < bytes.size()) {
+        const qsizetype n = std::min(kWindow, bytes.size() - at);
+        mapped = Refused("mmap") ? MAP_FAILED
+                                 : ::mmap(nullptr, size_t(n), PROT_READ, MAP_PRIVATE, fd.get(), at);
+        if (mapped == MAP_FAILED)
+            break;
+        same = std::memcmp(mapped, bytes.data() + at, size_t(n)) == 0;
+        ::munmap(mapped, size_t(n));
+        at += n;
+    }
+    if (mapped == MAP_FAILED) {
+        static std::vector<char> buffer(128 * 1024);
+        if (::lseek(fd.get(), 0, SEEK_SET) != 0)
+            return false;
+        for (at = 0; same;) {
+            const ssize_t n = SysRead(fd.get(), buffer.data(), buffer.size());
+            if (n <= 0) {
+                same = n == 0 && at == bytes.size();
                 break;
-            same = std::memcmp(mapped, bytes.data() + at, size_t(n)) == 0;
-            ::munmap(mapped, size_t(n));
-            at += n;
-        }
-        if (mapped == MAP_FAILED) {
-            static std::vector<char> buffer(128 * 1024);
-            at = 0;
-            if (::lseek(fd.get(), 0, SEEK_SET) != 0)
-                return false;
-            while (same) {
-                const ssize_t n = SysRead(fd.get(), buffer.data(), buffer.size());
-                if (n <= 0) {
-                    same = n == 0 && at == bytes.size();
-                    break;
-                }
-                same = at + n <= bytes.size() &&
-                       std::memcmp(buffer.data(), bytes.data() + at, size_t(n)) == 0;
-                at += n;
             }
+            same = at + n <= bytes.size() &&
+                   std::memcmp(buffer.data(), bytes.data() + at, size_t(n)) == 0;
+            at += n;
         }
     }
     if (same && stamp)
@@ -550,29 +547,22 @@ QString FileErrorText(int errnoValue) {
 }
 
 QByteArray ReadWholeFile(const QString &path, FileStamp *stamp) {
-    Fd fd(OpenForReading(path));
-    if (!fd.valid())
-        throw CannotOpen(path);
+    Fd fd(OpenToRead(path));
     QByteArray data;
     ReadAll(fd, path, data, stamp);
     return data;
 }
 
 void ReadWholeFile(const QString &path, ByteBuffer &into, FileStamp *stamp) {
-    Fd fd(OpenForReading(path));
-    if (!fd.valid())
-        throw CannotOpen(path);
+    Fd fd(OpenToRead(path));
     into.clear(); // what it held is not copied when it needs more room
     ReadAll(fd, path, into, stamp);
 }
 
 std::optional<QByteArray> ReadFileIfPresent(const QString &path) {
-    Fd fd(OpenForReading(path));
-    if (!fd.valid()) {
-        if (errno == ENOENT)
-            return std::nullopt;
-        throw CannotOpen(path);
-    }
+    Fd fd(OpenToRead(path, true));
+    if (!fd.valid())
+        return std::nullopt;
     QByteArray data;
     ReadAll(fd, path, data, nullptr);
     return data;
@@ -590,17 +580,14 @@ bool WriteFileAtomic(const QString &path, QByteArrayView data, FileStamp *writte
         throw AppError(FileErrorText(EISDIR));
 
     const mode_t mode = exists ? (old.st_mode & 07777) : NewFileMode();
+    const struct stat *had = exists ? &old : nullptr;
     const qint64 seen = FileClockNow();
     QByteArray temp;
-    const int unnamed = WriteUnnamed(target, data, exists ? &old : nullptr, mode, temp);
-    if (unnamed == 0)
-        return false;
-    if (unnamed < 0 && !WriteNamed(target, data, exists ? &old : nullptr, mode, temp))
+    const int unnamed = WriteUnnamed(target, data, had, mode, temp);
+    if (unnamed == 0 || (unnamed < 0 && !WriteNamed(target, data, had, mode, temp)))
         return false;
     if (!Sys("rename", ::rename, temp.constData(), target.constData())) {
-        const int saved = errno;
-        Sys("unlink temporary", ::unlink, temp.constData());
-        errno = saved;
+        RemoveTemporary(temp);
         return false;
     }
     if (written) {
@@ -632,7 +619,7 @@ bool AppendToFile(const QString &path, QByteArrayView data, FileStamp *written) 
         return false;
     if (S_ISFIFO(st.st_mode))
         throw CannotOpen(path);
-    if (WriteAll(fd.get(), data.constData(), data.size()) && SysFsync(fd.get(), "fsync")) {
+    if (WriteAll(fd.get(), data) && SysFsync(fd.get(), "fsync")) {
         // The data is on disk: a close that fails now cannot take it back,
         // and calling the append failed would have the same memo saved twice.
         // Without a stamp the caller only knows that the file moved on.
@@ -663,13 +650,10 @@ bool DeleteFile(const QString &path) {
 }
 
 TextEnd ScanTextEnd(const QString &path) {
-    Fd fd(OpenForReading(path));
-    if (!fd.valid()) {
-        if (errno == ENOENT)
-            return {};
-        throw CannotOpen(path);
-    }
+    Fd fd(OpenToRead(path, true));
     struct stat st;
+    if (!fd.valid())
+        return {};
     if (!Sys("fstat", ::fstat, fd.get(), &st))
         throw CannotOpen(path);
     if (!S_ISREG(st.st_mode))
