@@ -45,8 +45,6 @@ void ReportUncaughtError(const std::exception &e) {
     platform().ShowError(ErrorReportText(text));
 }
 
-namespace {
-
 // The install tree as seen from the installed executable: the name of its
 // folder and where the readme's folder lies from there.
 #ifndef QV_BIN_NAME
@@ -55,8 +53,6 @@ namespace {
 #ifndef QV_DOC_FROM_BIN
 #define QV_DOC_FROM_BIN "../share/doc/quorvel"
 #endif
-
-} // namespace
 
 ProgramPlaces PlacesFor(const QString &executablePath, const QString &configHome,
                         const QString &dataHome) {
