@@ -102,10 +102,7 @@ bool stampsProveNothing = false;
 class Fd {
   public:
     explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            SysClose(fd_, "close");
-    }
+    ~Fd() { close(); }
     Fd(const Fd &) = delete;
     Fd &operator=(const Fd &) = delete;
     int get() const { return fd_; }
@@ -193,11 +190,9 @@ bool SyncFolder(const QByteArray &folder) {
     Fd dir(SysOpen(folder.constData(), O_RDONLY | O_DIRECTORY, 0, "open folder"));
     if (!dir.valid())
         return errno == EACCES || errno == EPERM;
-    if (SysFsync(dir.get(), "fsync folder"))
+    if (SysFsync(dir.get(), "fsync folder") || errno == EINVAL || errno == ENOTSUP)
         return true;
     const int error = errno;
-    if (error == EINVAL || error == ENOTSUP)
-        return true;
     dir.close();
     errno = error;
     return false;
@@ -236,10 +231,8 @@ std::vector<QByteArray> foldersMadeOnWrite;
 bool MakeFolders(const QByteArray &folder, mode_t mode) {
     const QByteArray parent = FolderOf(folder);
     if (!Sys("mkdir", ::mkdir, folder.constData(), mode)) {
-        if (errno == EEXIST)
-            return true;
         if (errno != ENOENT || parent == folder || parent == ".")
-            return false;
+            return errno == EEXIST;
         if (!MakeFolders(parent, 0700))
             return false;
         if (!Sys("mkdir", ::mkdir, folder.constData(), mode))
@@ -327,13 +320,8 @@ void ReadAll(const Fd &fd, const QString &path, Bytes &data, FileStamp *stamp) {
 
 // The file's name in its folder, hidden and short enough for a suffix.
 QByteArray HiddenBeside(const QByteArray &target) {
-    QByteArray base = target.mid(target.lastIndexOf('/') + 1);
-    if (base.size() > 200)
-        base.truncate(200); // leaves room for the prefix and suffix in a name
-    QByteArray name = FolderOf(target);
-    if (!name.endsWith('/'))
-        name += '/';
-    return name + '.' + base;
+    const qsizetype slash = target.lastIndexOf('/');
+    return target.left(slash + 1) + '.' + target.mid(slash + 1, 200);
 }
 
 // The name a replacement is given just before it is renamed into place: a
@@ -423,6 +411,40 @@ bool WriteNamed(const QByteArray &target, QByteArrayView data, const struct stat
         return true;
     RemoveTemporary(temp);
     return false;
+}
+
+// The folder locks this process holds: the folder's descriptor and how often
+// the lock was taken.
+struct HeldLock {
+    int fd = -1;
+    int count = 0;
+};
+std::map<QByteArray, HeldLock> heldLocks;
+
+QByteArray LockedFolder(const QString &file) {
+    return FolderOf(QFile::encodeName(QDir::cleanPath(QDir::current().absoluteFilePath(file))));
+}
+
+// The folder's descriptor with its lock taken, waiting while another process
+// holds it; -1 where there is no lock to take.
+int LockFolder(const QByteArray &folder, int timeoutMs) {
+    const int fd = SysOpen(folder.constData(), O_RDONLY | O_DIRECTORY, 0, "open lock");
+    const qint64 deadline = FileClockNow() + qint64(timeoutMs) * 1000000;
+    const auto locked = [fd] {
+        return !Refused("flock") && Restarted([fd] { return ::flock(fd, LOCK_EX | LOCK_NB); }) == 0;
+    };
+    while (fd >= 0 && !locked()) {
+        if (errno == EWOULDBLOCK && FileClockNow() < deadline) {
+            ::usleep(10000);
+            continue;
+        }
+        const bool busy = errno == EWOULDBLOCK;
+        SysClose(fd, "close lock");
+        if (busy)
+            throw ListBusyError();
+        return -1; // a file system that keeps no such locks
+    }
+    return fd;
 }
 
 } // namespace
@@ -692,44 +714,6 @@ bool CopyFileAtomic(const QString &from, const QString &to) {
         return false;
     }
 }
-
-namespace {
-
-// The folder locks this process holds: the folder's descriptor and how often
-// the lock was taken.
-struct HeldLock {
-    int fd = -1;
-    int count = 0;
-};
-std::map<QByteArray, HeldLock> heldLocks;
-
-QByteArray LockedFolder(const QString &file) {
-    return FolderOf(QFile::encodeName(QDir::cleanPath(QDir::current().absoluteFilePath(file))));
-}
-
-// The folder's descriptor with its lock taken, waiting while another process
-// holds it; -1 where there is no lock to take.
-int LockFolder(const QByteArray &folder, int timeoutMs) {
-    const int fd = SysOpen(folder.constData(), O_RDONLY | O_DIRECTORY, 0, "open lock");
-    const qint64 deadline = FileClockNow() + qint64(timeoutMs) * 1000000;
-    const auto locked = [fd] {
-        return !Refused("flock") && Restarted([fd] { return ::flock(fd, LOCK_EX | LOCK_NB); }) == 0;
-    };
-    while (fd >= 0 && !locked()) {
-        if (errno == EWOULDBLOCK && FileClockNow() < deadline) {
-            ::usleep(10000);
-            continue;
-        }
-        const bool busy = errno == EWOULDBLOCK;
-        SysClose(fd, "close lock");
-        if (busy)
-            throw ListBusyError();
-        return -1; // a file system that keeps no such locks
-    }
-    return fd;
-}
-
-} // namespace
 
 FolderLock::FolderLock(const QString &file, int timeoutMs) : folder_(LockedFolder(file)) {
     if (const auto it = heldLocks.find(folder_); it != heldLocks.end())
