@@ -457,15 +457,11 @@ bool FileStamp::Proven() const {
     // The file system's tick, as the file's modification time shows it:
     // whole seconds (two on FAT) where it keeps no fractions, otherwise the
     // finest step its digits allow.
-    qint64 tick = 1;
     const qint64 fraction = mtimeNs % 1000000000;
-    if (fraction == 0)
-        tick = 2000000000;
-    else
-        while (tick < 1000000000 && fraction % (tick * 10) == 0)
-            tick *= 10;
-    const qint64 last = std::max(mtimeNs, ctimeNs);
-    return last / tick < seenNs / tick;
+    qint64 tick = fraction == 0 ? 2000000000 : 1;
+    while (fraction != 0 && tick < 1000000000 && fraction % (tick * 10) == 0)
+        tick *= 10;
+    return std::max(mtimeNs, ctimeNs) / tick < seenNs / tick;
 }
 
 FileStamp StampOf(const QString &path) {
@@ -631,11 +627,8 @@ bool AppendToFile(const QString &path, QByteArrayView data, FileStamp *written) 
     // record is ever written into a pipe.
     const qint64 seen = FileClockNow();
     Fd fd(CreateOrOpen(path, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK));
-    if (!fd.valid()) {
-        if (errno == ENXIO)
-            throw CannotOpen(path); // a pipe that nobody reads
-        throw AppError(FileErrorText(errno));
-    }
+    if (!fd.valid()) // ENXIO: a pipe that nobody reads
+        throw errno == ENXIO ? CannotOpen(path) : AppError(FileErrorText(errno));
     struct stat st;
     if (!Sys("fstat", ::fstat, fd.get(), &st))
         return false;
