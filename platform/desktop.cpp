@@ -18,6 +18,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QSet>
 #include <QUrl>
 
 std::unique_ptr<PageSurface> ChoosePrinterSurface(QWidget *parent);
@@ -94,7 +95,7 @@ class DesktopFileWatch final : public FileWatch {
     // Watches what there is to watch now: each file that is there, and the
     // nearest folder that is there on the way to it.
     void Arm() {
-        QStringList wanted;
+        QSet<QString> wanted;
         for (auto it = seen_.cbegin(); it != seen_.cend(); ++it) {
             if (it.value().exists)
                 wanted << it.key();
@@ -103,18 +104,11 @@ class DesktopFileWatch final : public FileWatch {
                 folder = QFileInfo(folder).path();
             wanted << folder;
         }
-        wanted.removeDuplicates();
         const QStringList old = watcher_.files() + watcher_.directories();
-        QStringList gone, added;
-        for (const QString &p : old)
-            if (!wanted.contains(p))
-                gone << p;
-        for (const QString &p : std::as_const(wanted))
-            if (!old.contains(p))
-                added << p;
-        if (!gone.isEmpty())
+        const QSet<QString> watched(old.cbegin(), old.cend());
+        if (const QStringList gone = (watched - wanted).values(); !gone.isEmpty())
             watcher_.removePaths(gone);
-        if (!added.isEmpty())
+        if (const QStringList added = (wanted - watched).values(); !added.isEmpty())
             watcher_.addPaths(added);
     }
 
