@@ -123,10 +123,8 @@ class Fd {
 // shorter name could be another file, which would then be read, appended to
 // or deleted: such a name is given as the empty one, which names no file.
 QByteArray SystemName(const QString &path) {
-    QByteArray name = QFile::encodeName(path);
-    if (name.contains('\0'))
-        name.clear();
-    return name;
+    const QByteArray name = QFile::encodeName(path);
+    return name.contains('\0') ? QByteArray() : name;
 }
 
 int OpenFile(const QString &path, int flags, mode_t mode, const char *what) {
@@ -174,13 +172,10 @@ mode_t NewFileMode() {
     return 0666 & ~mask;
 }
 
+// The folder part of a path: "." for a bare name, "/" for a name in the root.
 QByteArray FolderOf(const QByteArray &path) {
     const qsizetype slash = path.lastIndexOf('/');
-    if (slash < 0)
-        return QByteArrayLiteral(".");
-    if (slash == 0)
-        return QByteArrayLiteral("/");
-    return path.left(slash);
+    return slash < 0 ? QByteArrayLiteral(".") : path.left(std::max<qsizetype>(slash, 1));
 }
 
 // Flushes the folder, so that a rename in it survives a crash. A folder that
