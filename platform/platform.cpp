@@ -60,23 +60,19 @@ ProgramPlaces PlacesFor(const QString &executablePath, const QString &configHome
     const QString folder = exe.absolutePath() + QLatin1Char('/');
     const QString installedReadme =
         QDir::cleanPath(folder + QStringLiteral(QV_DOC_FROM_BIN "/readme.txt"));
-    ProgramPlaces places;
-    places.perUser = QFileInfo(exe.absolutePath()).fileName() == QLatin1String(QV_BIN_NAME) &&
-                     QFileInfo(installedReadme).isFile();
-    if (!places.perUser) {
-        places.settingsFile = ChangeFileExt(executablePath, QStringLiteral(".ini"));
-        places.defaultListFile = ChangeFileExt(executablePath, QStringLiteral(".lst"));
-        places.listFolder = folder;
-        places.readmeFile = folder + QStringLiteral("readme.txt");
-        return places;
-    }
+    if (QFileInfo(exe.absolutePath()).fileName() != QLatin1String(QV_BIN_NAME) ||
+        !QFileInfo(installedReadme).isFile())
+        return {.settingsFile = ChangeFileExt(executablePath, QStringLiteral(".ini")),
+                .defaultListFile = ChangeFileExt(executablePath, QStringLiteral(".lst")),
+                .listFolder = folder,
+                .readmeFile = folder + QStringLiteral("readme.txt")};
     const QString config = QDir::cleanPath(configHome + QStringLiteral("/quorvel"));
     const QString data = QDir::cleanPath(dataHome + QStringLiteral("/quorvel"));
-    places.settingsFile = config + QStringLiteral("/quorvel.ini");
-    places.defaultListFile = data + QStringLiteral("/quorvel.lst");
-    places.listFolder = data + QLatin1Char('/');
-    places.readmeFile = installedReadme;
-    return places;
+    return {.perUser = true,
+            .settingsFile = config + QStringLiteral("/quorvel.ini"),
+            .defaultListFile = data + QStringLiteral("/quorvel.lst"),
+            .listFolder = data + QLatin1Char('/'),
+            .readmeFile = installedReadme};
 }
 
 ProgramPlaces Places() {
