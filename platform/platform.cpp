@@ -95,10 +95,8 @@ void WindowChannel::Receive(std::function<void(const QByteArray &)> received) {
 }
 
 void WindowChannel::Deliver(const QByteArray &request) {
-    if (!received_) {
-        pending_.append(request);
-        return;
-    }
+    if (!received_)
+        return pending_.append(request);
     QMetaObject::invokeMethod(
         &context_,
         [this, request] {
