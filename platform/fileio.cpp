@@ -574,10 +574,9 @@ void ReadWholeFile(const QString &path, ByteBuffer &into, FileStamp *stamp) {
 
 std::optional<QByteArray> ReadFileIfPresent(const QString &path) {
     Fd fd(OpenToRead(path, true));
-    if (!fd.valid())
-        return std::nullopt;
-    QByteArray data;
-    ReadAll(fd, path, data, nullptr);
+    std::optional<QByteArray> data;
+    if (fd.valid())
+        ReadAll(fd, path, data.emplace(), nullptr);
     return data;
 }
 
@@ -682,10 +681,9 @@ TextEnd ScanTextEnd(const QString &path) {
         const ssize_t used = nul ? nul - buffer.data() : n;
         if (used > 0)
             end.lastByte = static_cast<unsigned char>(buffer[size_t(used) - 1]);
-        if (nul) {
-            end.endsAtNul = true;
+        end.endsAtNul = nul != nullptr;
+        if (end.endsAtNul)
             return end;
-        }
     }
 }
 
