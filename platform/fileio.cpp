@@ -462,9 +462,8 @@ bool FileStamp::Proven() const {
 FileStamp StampOf(const QString &path) {
     const qint64 seen = FileClockNow();
     struct stat st;
-    if (!Sys("stat", ::stat, SystemName(path).constData(), &st))
-        return {};
-    return StampFromStat(st, seen);
+    return Sys("stat", ::stat, SystemName(path).constData(), &st) ? StampFromStat(st, seen)
+                                                                  : FileStamp();
 }
 
 bool FileHolds(const QString &path, QByteArrayView bytes, FileStamp *stamp) {
