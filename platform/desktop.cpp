@@ -18,6 +18,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QSet>
 #include <QUrl>
 
 std::unique_ptr<PageSurface> ChoosePrinterSurface(QWidget *parent);
@@ -28,20 +29,25 @@ QWidget *DialogParent() {
     return QApplication::activeWindow();
 }
 
-QString AppTitle() {
-    return QStringLiteral("Quorvel");
-}
-
 // Messages separate their lines with CR LF; a label wants LF.
 QString Shown(QString text) {
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
-// Qt's own file dialog, on every desktop: the file-type box then shows a
-// filter's description exactly as given, where a desktop's dialog may cut it
-// at its first bracket.
-void UseOwnFileDialog(QFileDialog &dialog) {
+// A file chosen in Qt's own file dialog, on every desktop: the file-type box
+// then shows a filter's description exactly as given, where a desktop's
+// dialog may cut it at its first bracket. nullopt on Cancel.
+std::optional<QString> ChosenFile(const QString &initialFolder, const QString &filter,
+                                  QFileDialog::AcceptMode mode,
+                                  const QString &defaultSuffix = QString()) {
+    QFileDialog dialog(DialogParent(), QString(), initialFolder, filter);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first();
 }
 
 // A message box in the middle of the screen that the program's window is on,
@@ -49,7 +55,7 @@ void UseOwnFileDialog(QFileDialog &dialog) {
 class CentredMessageBox : public QMessageBox {
   public:
     CentredMessageBox(Icon icon, const QString &text, QWidget *parent)
-        : QMessageBox(icon, AppTitle(), Shown(text), QMessageBox::Ok, parent) {
+        : QMessageBox(icon, QStringLiteral("Quorvel"), Shown(text), QMessageBox::Ok, parent) {
         setTextFormat(Qt::PlainText);
     }
 
@@ -89,7 +95,7 @@ class DesktopFileWatch final : public FileWatch {
     // Watches what there is to watch now: each file that is there, and the
     // nearest folder that is there on the way to it.
     void Arm() {
-        QStringList wanted;
+        QSet<QString> wanted;
         for (auto it = seen_.cbegin(); it != seen_.cend(); ++it) {
             if (it.value().exists)
                 wanted << it.key();
@@ -98,18 +104,11 @@ class DesktopFileWatch final : public FileWatch {
                 folder = QFileInfo(folder).path();
             wanted << folder;
         }
-        wanted.removeDuplicates();
         const QStringList old = watcher_.files() + watcher_.directories();
-        QStringList gone, added;
-        for (const QString &p : old)
-            if (!wanted.contains(p))
-                gone << p;
-        for (const QString &p : std::as_const(wanted))
-            if (!old.contains(p))
-                added << p;
-        if (!gone.isEmpty())
+        const QSet<QString> watched(old.cbegin(), old.cend());
+        if (const QStringList gone = (watched - wanted).values(); !gone.isEmpty())
             watcher_.removePaths(gone);
-        if (!added.isEmpty())
+        if (const QStringList added = (wanted - watched).values(); !added.isEmpty())
             watcher_.addPaths(added);
     }
 
@@ -178,25 +177,12 @@ class DesktopPlatform : public Platform {
 
     std::optional<QString> OpenFileName(const QString &initialFolder,
                                         const QString &filter) override {
-        QFileDialog dialog(DialogParent(), QString(), initialFolder, filter);
-        UseOwnFileDialog(dialog);
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return std::nullopt;
-        return dialog.selectedFiles().first();
+        return ChosenFile(initialFolder, filter, QFileDialog::AcceptOpen);
     }
 
     std::optional<QString> SaveFileName(const QString &initialFolder, const QString &filter,
                                         const QString &defaultSuffix) override {
-        QFileDialog dialog(DialogParent(), QString(), initialFolder, filter);
-        UseOwnFileDialog(dialog);
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setDefaultSuffix(defaultSuffix);
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return std::nullopt;
-        return dialog.selectedFiles().first();
+        return ChosenFile(initialFolder, filter, QFileDialog::AcceptSave, defaultSuffix);
     }
 
     std::optional<quint32> ChooseColor(quint32 initial) override {

@@ -38,14 +38,21 @@ bool Refused(const char *what, int error = EIO) {
     return true;
 }
 
+// Makes a call again for as long as a signal interrupts it.
+template <class F> auto Restarted(F call) {
+    auto r = call();
+    while (r < 0 && errno == EINTR)
+        r = call();
+    return r;
+}
+
+// A counted call that returns 0 on success.
+template <class F, class... A> bool Sys(const char *what, F call, A... args) {
+    return !Refused(what) && call(args...) == 0;
+}
+
 int SysOpen(const char *path, int flags, mode_t mode, const char *what) {
-    if (Refused(what))
-        return -1;
-    int fd;
-    do {
-        fd = ::open(path, flags | O_CLOEXEC, mode);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
+    return Refused(what) ? -1 : Restarted([&] { return ::open(path, flags | O_CLOEXEC, mode); });
 }
 
 bool SysClose(int fd, const char *what) {
@@ -57,22 +64,8 @@ bool SysClose(int fd, const char *what) {
     return ::close(fd) == 0;
 }
 
-bool SysStat(const char *path, struct stat *st) {
-    return !Refused("stat") && ::stat(path, st) == 0;
-}
-
-bool SysLstat(const char *path, struct stat *st) {
-    return !Refused("lstat") && ::lstat(path, st) == 0;
-}
-
-bool SysFstat(int fd, struct stat *st) {
-    return !Refused("fstat") && ::fstat(fd, st) == 0;
-}
-
 ssize_t SysRead(int fd, void *buffer, size_t size) {
-    if (Refused("read"))
-        return -1;
-    return ::read(fd, buffer, size);
+    return Refused("read") ? -1 : Restarted([&] { return ::read(fd, buffer, size); });
 }
 
 // Set by a refused write that put in part of its data: the write after it,
@@ -92,71 +85,11 @@ ssize_t SysWrite(int fd, const void *data, size_t size) {
         errno = ENOSPC;
         return -1;
     }
-    return ::write(fd, data, size);
+    return Restarted([&] { return ::write(fd, data, size); });
 }
 
 bool SysFsync(int fd, const char *what) {
-    if (Refused(what))
-        return false;
-    int r;
-    do {
-        r = ::fsync(fd);
-    } while (r < 0 && errno == EINTR);
-    return r == 0;
-}
-
-bool SysFchmod(int fd, mode_t mode) {
-    return !Refused("fchmod") && ::fchmod(fd, mode) == 0;
-}
-
-bool SysFchown(int fd, uid_t uid, gid_t gid) {
-    return !Refused("fchown") && ::fchown(fd, uid, gid) == 0;
-}
-
-bool SysFtruncate(int fd, off_t size) {
-    return !Refused("ftruncate") && ::ftruncate(fd, size) == 0;
-}
-
-bool SysRename(const char *from, const char *to) {
-    return !Refused("rename") && ::rename(from, to) == 0;
-}
-
-bool SysUnlink(const char *path, const char *what) {
-    return !Refused(what) && ::unlink(path) == 0;
-}
-
-int SysMkostemp(char *pattern) {
-    if (Refused("mkostemp"))
-        return -1;
-    return ::mkostemp(pattern, O_CLOEXEC);
-}
-
-bool SysRealpath(const char *path, char *resolved) {
-    return !Refused("realpath") && ::realpath(path, resolved) != nullptr;
-}
-
-bool SysMkdir(const char *path, mode_t mode) {
-    return !Refused("mkdir") && ::mkdir(path, mode) == 0;
-}
-
-void *SysMmap(size_t size, int fd, off_t offset) {
-    if (Refused("mmap"))
-        return MAP_FAILED;
-    return ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, offset);
-}
-
-bool SysLinkat(const char *from, const char *to) {
-    return !Refused("linkat") && ::linkat(AT_FDCWD, from, AT_FDCWD, to, AT_SYMLINK_FOLLOW) == 0;
-}
-
-bool SysFlock(int fd, int operation) {
-    if (Refused("flock"))
-        return false;
-    int r;
-    do {
-        r = ::flock(fd, operation);
-    } while (r < 0 && errno == EINTR);
-    return r == 0;
+    return !Refused(what) && Restarted([fd] { return ::fsync(fd); }) == 0;
 }
 
 bool useFolderLocks = true;
@@ -169,10 +102,7 @@ bool stampsProveNothing = false;
 class Fd {
   public:
     explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            SysClose(fd_, "close");
-    }
+    ~Fd() { close(); }
     Fd(const Fd &) = delete;
     Fd &operator=(const Fd &) = delete;
     int get() const { return fd_; }
@@ -193,14 +123,16 @@ class Fd {
 // shorter name could be another file, which would then be read, appended to
 // or deleted: such a name is given as the empty one, which names no file.
 QByteArray SystemName(const QString &path) {
-    QByteArray name = QFile::encodeName(path);
-    if (name.contains('\0'))
-        name.clear();
-    return name;
+    const QByteArray name = QFile::encodeName(path);
+    return name.contains('\0') ? QByteArray() : name;
 }
 
 int OpenFile(const QString &path, int flags, mode_t mode, const char *what) {
     return SysOpen(SystemName(path).constData(), flags, mode, what);
+}
+
+AppError CannotOpen(const QString &path) {
+    return AppError(QStringLiteral("ファイル ") + path + QStringLiteral(" は開けません"));
 }
 
 // Opens a file for reading without waiting: a named pipe under the name
@@ -210,21 +142,25 @@ int OpenForReading(const QString &path) {
     return OpenFile(path, O_RDONLY | O_NONBLOCK, 0, "open");
 }
 
-// Writes every byte, going on after partial writes and interruptions.
-bool WriteAll(int fd, const char *data, qsizetype size) {
-    while (size > 0) {
-        const ssize_t n = SysWrite(fd, data, static_cast<size_t>(size));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
+// Opens a file for reading, as above. Throws "ファイル %s は開けません" when it
+// cannot be opened; where a missing file may be told apart, gives -1 for one.
+int OpenToRead(const QString &path, bool mayBeMissing = false) {
+    const int fd = OpenForReading(path);
+    if (fd < 0 && !(mayBeMissing && errno == ENOENT))
+        throw CannotOpen(path);
+    return fd;
+}
+
+// Writes every byte, going on after partial writes.
+bool WriteAll(int fd, QByteArrayView data) {
+    while (!data.isEmpty()) {
+        const ssize_t n = SysWrite(fd, data.data(), size_t(data.size()));
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
             return false;
         }
-        if (n == 0) {
-            errno = EIO;
-            return false;
-        }
-        data += n;
-        size -= n;
+        data = data.sliced(n);
     }
     return true;
 }
@@ -236,13 +172,10 @@ mode_t NewFileMode() {
     return 0666 & ~mask;
 }
 
+// The folder part of a path: "." for a bare name, "/" for a name in the root.
 QByteArray FolderOf(const QByteArray &path) {
     const qsizetype slash = path.lastIndexOf('/');
-    if (slash < 0)
-        return QByteArrayLiteral(".");
-    if (slash == 0)
-        return QByteArrayLiteral("/");
-    return path.left(slash);
+    return slash < 0 ? QByteArrayLiteral(".") : path.left(std::max<qsizetype>(slash, 1));
 }
 
 // Flushes the folder, so that a rename in it survives a crash. A folder that
@@ -252,11 +185,9 @@ bool SyncFolder(const QByteArray &folder) {
     Fd dir(SysOpen(folder.constData(), O_RDONLY | O_DIRECTORY, 0, "open folder"));
     if (!dir.valid())
         return errno == EACCES || errno == EPERM;
-    if (SysFsync(dir.get(), "fsync folder"))
+    if (SysFsync(dir.get(), "fsync folder") || errno == EINVAL || errno == ENOTSUP)
         return true;
     const int error = errno;
-    if (error == EINVAL || error == ENOTSUP)
-        return true;
     dir.close();
     errno = error;
     return false;
@@ -270,14 +201,14 @@ QByteArray WriteTarget(const QString &path) {
     if (target.isEmpty())
         throw AppError(FileErrorText(ENOENT));
     struct stat st;
-    if (!SysLstat(target.constData(), &st)) {
+    if (!Sys("lstat", ::lstat, target.constData(), &st)) {
         if (errno != ENOENT)
             throw AppError(FileErrorText(errno));
         return target;
     }
     if (S_ISLNK(st.st_mode)) {
         char resolved[PATH_MAX];
-        if (SysRealpath(target.constData(), resolved))
+        if (!Refused("realpath") && ::realpath(target.constData(), resolved))
             target = QByteArray(resolved);
         else if (errno != ENOENT)
             throw AppError(FileErrorText(errno));
@@ -294,14 +225,12 @@ std::vector<QByteArray> foldersMadeOnWrite;
 // fine. The folder gets mode (less the umask), those above it 0700.
 bool MakeFolders(const QByteArray &folder, mode_t mode) {
     const QByteArray parent = FolderOf(folder);
-    if (!SysMkdir(folder.constData(), mode)) {
-        if (errno == EEXIST)
-            return true;
+    if (!Sys("mkdir", ::mkdir, folder.constData(), mode)) {
         if (errno != ENOENT || parent == folder || parent == ".")
-            return false;
+            return errno == EEXIST;
         if (!MakeFolders(parent, 0700))
             return false;
-        if (!SysMkdir(folder.constData(), mode))
+        if (!Sys("mkdir", ::mkdir, folder.constData(), mode))
             return errno == EEXIST;
     }
     // The new name is flushed with its parent, so that a file written into
@@ -311,43 +240,46 @@ bool MakeFolders(const QByteArray &folder, mode_t mode) {
     return true;
 }
 
-// After a create that failed with ENOENT: makes the file's folder when it is
-// one that may be made on a write. True when the create should be tried
-// again; otherwise errno tells why not (the first failure's when the folder
-// is none of those).
-bool MadeFolderFor(const QByteArray &file) {
-    if (errno != ENOENT)
-        return false;
+// Makes file through create, a call that gives a descriptor; where that
+// fails for a missing folder that may be made on a write, makes the folder
+// and calls create again. On failure errno tells why (the first failure's
+// when the folder is none of those).
+template <class F> int Creating(const QByteArray &file, F create) {
+    const int fd = create();
+    if (fd >= 0 || errno != ENOENT)
+        return fd;
     const QByteArray folder = FolderOf(file);
-    for (const QByteArray &made : foldersMadeOnWrite)
-        if (made == folder)
-            return MakeFolders(folder, 0777);
-    return false;
+    if (std::ranges::find(foldersMadeOnWrite, folder) == foldersMadeOnWrite.end())
+        return fd;
+    return MakeFolders(folder, 0777) ? create() : -1;
+}
+
+qint64 Nanoseconds(const struct timespec &t) {
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
 FileStamp StampFromStat(const struct stat &st, qint64 seenNs) {
-    FileStamp s;
-    s.exists = true;
-    s.device = st.st_dev;
-    s.inode = st.st_ino;
-    s.size = st.st_size;
-    s.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    s.ctimeNs = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
-    s.seenNs = seenNs;
-    return s;
+    return {.exists = true,
+            .device = st.st_dev,
+            .inode = st.st_ino,
+            .size = st.st_size,
+            .mtimeNs = Nanoseconds(st.st_mtim),
+            .ctimeNs = Nanoseconds(st.st_ctim),
+            .seenNs = seenNs};
+}
+
+// The file system's clock now (the coarse real-time clock files are stamped
+// with), in nanoseconds.
+qint64 FileClockNow() {
+    struct timespec now;
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return Nanoseconds(now);
 }
 
 // Opens a file for writing, creating it when missing (and its folder when
 // that may be made on a write).
 int CreateOrOpen(const QString &path, int flags) {
-    const int fd = OpenFile(path, flags, 0666, "open");
-    if (fd >= 0 || !MadeFolderFor(QFile::encodeName(path)))
-        return fd;
-    return OpenFile(path, flags, 0666, "open");
-}
-
-AppError CannotOpen(const QString &path) {
-    return AppError(QStringLiteral("ファイル ") + path + QStringLiteral(" は開けません"));
+    return Creating(QFile::encodeName(path), [&] { return OpenFile(path, flags, 0666, "open"); });
 }
 
 // Reads everything from a descriptor open on path into data (a QByteArray
@@ -358,7 +290,7 @@ void ReadAll(const Fd &fd, const QString &path, Bytes &data, FileStamp *stamp) {
     struct stat st;
     // Only a plain file has an end: a device such as /dev/zero would be read
     // until memory runs out.
-    if (!SysFstat(fd.get(), &st) || !S_ISREG(st.st_mode))
+    if (!Sys("fstat", ::fstat, fd.get(), &st) || !S_ISREG(st.st_mode))
         throw CannotOpen(path);
 
     qsizetype used = 0;
@@ -367,13 +299,9 @@ void ReadAll(const Fd &fd, const QString &path, Bytes &data, FileStamp *stamp) {
     for (;;) {
         if (used == data.size())
             data.resize(data.size() * 2);
-        const ssize_t n =
-            SysRead(fd.get(), data.data() + used, static_cast<size_t>(data.size() - used));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
+        const ssize_t n = SysRead(fd.get(), data.data() + used, size_t(data.size() - used));
+        if (n < 0)
             throw CannotOpen(path);
-        }
         if (n == 0)
             break;
         used += n;
@@ -385,21 +313,16 @@ void ReadAll(const Fd &fd, const QString &path, Bytes &data, FileStamp *stamp) {
         *stamp = StampFromStat(st, seen);
 }
 
+// The file's name in its folder, hidden and short enough for a suffix.
+QByteArray HiddenBeside(const QByteArray &target) {
+    const qsizetype slash = target.lastIndexOf('/');
+    return target.left(slash + 1) + '.' + target.mid(slash + 1, 200);
+}
+
 // The name a replacement is given just before it is renamed into place: a
 // fixed one while this process holds the folder's lock (a leftover of a
 // process killed between the two steps is then removed by the next writer),
 // otherwise one of its own.
-// The file's name in its folder, hidden and short enough for a suffix.
-QByteArray HiddenBeside(const QByteArray &target) {
-    QByteArray base = target.mid(target.lastIndexOf('/') + 1);
-    if (base.size() > 200)
-        base.truncate(200); // leaves room for the prefix and suffix in a name
-    QByteArray name = FolderOf(target);
-    if (!name.endsWith('/'))
-        name += '/';
-    return name + '.' + base;
-}
-
 QByteArray ReplacementName(const QByteArray &target, bool fixed) {
     QByteArray name = HiddenBeside(target);
     if (fixed)
@@ -411,48 +334,59 @@ QByteArray ReplacementName(const QByteArray &target, bool fixed) {
     return name;
 }
 
-// Writes data into a new unnamed file in folder, flushed, with the old
-// file's permissions and owner, and names it (temp). 1 when done; 0 when
-// writing or naming failed (nothing named is left, errno tells why); -1 when
-// the file system has no unnamed files or no way to name one: the caller then
-// writes a named temporary file. Throws the file error when the file cannot
-// be made.
+// Gives a new temporary file the old file's permissions and owner, and the
+// data, flushed. Keeping the owner is best effort: a plain user cannot give
+// a file away, and the content matters more than its owner.
+bool Fill(int fd, QByteArrayView data, const struct stat *old, mode_t mode) {
+    if (!Sys("fchmod", ::fchmod, fd, mode))
+        return false;
+    if (old && (old->st_uid != ::geteuid() || old->st_gid != ::getegid()))
+        Sys("fchown", ::fchown, fd, old->st_uid, old->st_gid);
+    return WriteAll(fd, data) && SysFsync(fd, "fsync");
+}
+
+// Removes a temporary file after a failure; errno still tells the failure.
+void RemoveTemporary(const QByteArray &temp) {
+    const int saved = errno;
+    Sys("unlink temporary", ::unlink, temp.constData());
+    errno = saved;
+}
+
+// Writes data into a new unnamed file in folder, filled as above, and names
+// it (temp). 1 when done; 0 when writing or naming failed (nothing named is
+// left, errno tells why); -1 when the file system has no unnamed files or no
+// way to name one: the caller then writes a named temporary file. Throws the
+// file error when the file cannot be made.
 int WriteUnnamed(const QByteArray &target, QByteArrayView data, const struct stat *old, mode_t mode,
                  QByteArray &temp) {
     if (!useUnnamedFiles)
         return -1;
     const QByteArray folder = FolderOf(target);
-    int made = SysOpen(folder.constData(), O_TMPFILE | O_WRONLY, mode, "open unnamed");
-    if (made < 0 && MadeFolderFor(target))
-        made = SysOpen(folder.constData(), O_TMPFILE | O_WRONLY, mode, "open unnamed");
-    Fd fd(made);
+    Fd fd(Creating(target, [&] {
+        return SysOpen(folder.constData(), O_TMPFILE | O_WRONLY, mode, "open unnamed");
+    }));
     if (!fd.valid()) {
         if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)
             return -1;
         throw AppError(FileErrorText(errno));
     }
-    bool ok = SysFchmod(fd.get(), mode);
-    if (ok && old && (old->st_uid != ::geteuid() || old->st_gid != ::getegid()))
-        SysFchown(fd.get(), old->st_uid, old->st_gid); // best effort, as for a named one
-    ok = ok && WriteAll(fd.get(), data.data(), data.size()) && SysFsync(fd.get(), "fsync");
-    if (!ok)
+    if (!Fill(fd.get(), data, old, mode))
         return 0;
     const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd.get());
     const bool fixed = FolderLock::Held(QFile::decodeName(target));
     for (int attempt = 0;; ++attempt) {
         temp = ReplacementName(target, fixed);
-        if (SysLinkat(self.constData(), temp.constData()))
+        if (Sys("linkat", ::linkat, AT_FDCWD, self.constData(), AT_FDCWD, temp.constData(),
+                AT_SYMLINK_FOLLOW))
             break;
         if (errno != EEXIST || attempt == 8)
             return errno == ENOENT || errno == EPERM || errno == EXDEV ? -1 : 0;
-        if (fixed)
-            SysUnlink(temp.constData(), "unlink leftover"); // of a writer that was killed
+        if (fixed) // a leftover of a writer that was killed
+            Sys("unlink leftover", ::unlink, temp.constData());
     }
     if (fd.close("close temporary"))
         return 1;
-    const int saved = errno;
-    SysUnlink(temp.constData(), "unlink temporary");
-    errno = saved;
+    RemoveTemporary(temp);
     return 0;
 }
 
@@ -461,41 +395,54 @@ int WriteUnnamed(const QByteArray &target, QByteArrayView data, const struct sta
 bool WriteNamed(const QByteArray &target, QByteArrayView data, const struct stat *old, mode_t mode,
                 QByteArray &temp) {
     const QByteArray pattern = HiddenBeside(target) + QByteArrayLiteral(".XXXXXX");
-    temp = pattern;
-    int made = SysMkostemp(temp.data());
-    if (made < 0 && MadeFolderFor(target)) {
+    Fd fd(Creating(target, [&] {
         temp = pattern;
-        made = SysMkostemp(temp.data());
-    }
-    Fd fd(made);
+        return Refused("mkostemp") ? -1 : ::mkostemp(temp.data(), O_CLOEXEC);
+    }));
     if (!fd.valid())
         throw AppError(FileErrorText(errno));
-
-    bool ok = SysFchmod(fd.get(), mode);
-    if (ok && old && (old->st_uid != ::geteuid() || old->st_gid != ::getegid())) {
-        if (!SysFchown(fd.get(), old->st_uid, old->st_gid)) {
-            // Keeping the owner is best effort: a plain user cannot give a
-            // file away, and the content matters more than its owner.
-        }
-    }
-    ok = ok && WriteAll(fd.get(), data.data(), data.size());
-    ok = ok && SysFsync(fd.get(), "fsync");
-    ok = fd.close("close temporary") && ok;
-    if (ok)
+    const bool ok = Fill(fd.get(), data, old, mode);
+    if (fd.close("close temporary") && ok)
         return true;
-    const int saved = errno;
-    SysUnlink(temp.constData(), "unlink temporary");
-    errno = saved;
+    RemoveTemporary(temp);
     return false;
 }
 
-} // namespace
+// The folder locks this process holds: the folder's descriptor and how often
+// the lock was taken.
+struct HeldLock {
+    int fd = -1;
+    int count = 0;
+};
+std::map<QByteArray, HeldLock> heldLocks;
 
-qint64 FileClockNow() {
-    struct timespec now;
-    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+QByteArray LockedFolder(const QString &file) {
+    return FolderOf(QFile::encodeName(QDir::cleanPath(QDir::current().absoluteFilePath(file))));
 }
+
+// The folder's descriptor with its lock taken, waiting while another process
+// holds it; -1 where there is no lock to take.
+int LockFolder(const QByteArray &folder, int timeoutMs) {
+    const int fd = SysOpen(folder.constData(), O_RDONLY | O_DIRECTORY, 0, "open lock");
+    const qint64 deadline = FileClockNow() + qint64(timeoutMs) * 1000000;
+    const auto locked = [fd] {
+        return !Refused("flock") && Restarted([fd] { return ::flock(fd, LOCK_EX | LOCK_NB); }) == 0;
+    };
+    while (fd >= 0 && !locked()) {
+        if (errno == EWOULDBLOCK && FileClockNow() < deadline) {
+            ::usleep(10000);
+            continue;
+        }
+        const bool busy = errno == EWOULDBLOCK;
+        SysClose(fd, "close lock");
+        if (busy)
+            throw ListBusyError();
+        return -1; // a file system that keeps no such locks
+    }
+    return fd;
+}
+
+} // namespace
 
 bool FileStamp::Proven() const {
     if (stampsProveNothing)
@@ -505,66 +452,57 @@ bool FileStamp::Proven() const {
     // The file system's tick, as the file's modification time shows it:
     // whole seconds (two on FAT) where it keeps no fractions, otherwise the
     // finest step its digits allow.
-    qint64 tick = 1;
     const qint64 fraction = mtimeNs % 1000000000;
-    if (fraction == 0)
-        tick = 2000000000;
-    else
-        while (tick < 1000000000 && fraction % (tick * 10) == 0)
-            tick *= 10;
-    const qint64 last = std::max(mtimeNs, ctimeNs);
-    return last / tick < seenNs / tick;
+    qint64 tick = fraction == 0 ? 2000000000 : 1;
+    while (fraction != 0 && tick < 1000000000 && fraction % (tick * 10) == 0)
+        tick *= 10;
+    return std::max(mtimeNs, ctimeNs) / tick < seenNs / tick;
 }
 
 FileStamp StampOf(const QString &path) {
     const qint64 seen = FileClockNow();
     struct stat st;
-    if (!SysStat(SystemName(path).constData(), &st))
-        return {};
-    return StampFromStat(st, seen);
+    return Sys("stat", ::stat, SystemName(path).constData(), &st) ? StampFromStat(st, seen)
+                                                                  : FileStamp();
 }
 
 bool FileHolds(const QString &path, QByteArrayView bytes, FileStamp *stamp) {
     const qint64 seen = FileClockNow();
     Fd fd(OpenForReading(path));
     struct stat st;
-    if (!fd.valid() || !SysFstat(fd.get(), &st) || !S_ISREG(st.st_mode) ||
+    if (!fd.valid() || !Sys("fstat", ::fstat, fd.get(), &st) || !S_ISREG(st.st_mode) ||
         st.st_size != bytes.size())
         return false;
+    // Compared where the system keeps the file's pages, without a copy, a
+    // window at a time (a window mapped counts as the process's memory while
+    // it is); through a small buffer where it cannot be mapped.
+    constexpr qsizetype kWindow = 16 * 1024 * 1024;
     bool same = true;
-    if (bytes.size() > 0) {
-        // Compared where the system keeps the file's pages, without a copy,
-        // a window at a time (a window mapped counts as the process's memory
-        // while it is); through a small buffer where it cannot be mapped.
-        constexpr qsizetype kWindow = 16 * 1024 * 1024;
-        qsizetype at = 0;
-        void *mapped = nullptr;
-        while (same && at < bytes.size()) {
-            const qsizetype n = std::min(kWindow, bytes.size() - at);
-            mapped = SysMmap(size_t(n), fd.get(), off_t(at));
-            if (mapped == MAP_FAILED)
+    qsizetype at = 0;
+    void *mapped = nullptr;
+    while (same && at < bytes.size()) {
+        const qsizetype n = std::min(kWindow, bytes.size() - at);
+        mapped = Refused("mmap") ? MAP_FAILED
+                                 : ::mmap(nullptr, size_t(n), PROT_READ, MAP_PRIVATE, fd.get(), at);
+        if (mapped == MAP_FAILED)
+            break;
+        same = std::memcmp(mapped, bytes.data() + at, size_t(n)) == 0;
+        ::munmap(mapped, size_t(n));
+        at += n;
+    }
+    if (mapped == MAP_FAILED) {
+        static std::vector<char> buffer(128 * 1024);
+        if (::lseek(fd.get(), 0, SEEK_SET) != 0)
+            return false;
+        for (at = 0; same;) {
+            const ssize_t n = SysRead(fd.get(), buffer.data(), buffer.size());
+            if (n <= 0) {
+                same = n == 0 && at == bytes.size();
                 break;
-            same = std::memcmp(mapped, bytes.data() + at, size_t(n)) == 0;
-            ::munmap(mapped, size_t(n));
-            at += n;
-        }
-        if (mapped == MAP_FAILED) {
-            static std::vector<char> buffer(128 * 1024);
-            at = 0;
-            if (::lseek(fd.get(), 0, SEEK_SET) != 0)
-                return false;
-            while (same) {
-                const ssize_t n = SysRead(fd.get(), buffer.data(), buffer.size());
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0) {
-                    same = n == 0 && at == bytes.size();
-                    break;
-                }
-                same = at + n <= bytes.size() &&
-                       std::memcmp(buffer.data(), bytes.data() + at, size_t(n)) == 0;
-                at += n;
             }
+            same = at + n <= bytes.size() &&
+                   std::memcmp(buffer.data(), bytes.data() + at, size_t(n)) == 0;
+            at += n;
         }
     }
     if (same && stamp)
@@ -574,12 +512,12 @@ bool FileHolds(const QString &path, QByteArrayView bytes, FileStamp *stamp) {
 
 bool FileExists(const QString &path) {
     struct stat st;
-    return SysStat(SystemName(path).constData(), &st) && !S_ISDIR(st.st_mode);
+    return Sys("stat", ::stat, SystemName(path).constData(), &st) && !S_ISDIR(st.st_mode);
 }
 
 bool FileIsPresent(const QString &path) {
     struct stat st;
-    if (SysStat(SystemName(path).constData(), &st))
+    if (Sys("stat", ::stat, SystemName(path).constData(), &st))
         return !S_ISDIR(st.st_mode);
     // A name too long for the system names no file either.
     if (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG)
@@ -589,8 +527,9 @@ bool FileIsPresent(const QString &path) {
 
 bool SameFile(const QString &a, const QString &b) {
     struct stat sa, sb;
-    return SysStat(SystemName(a).constData(), &sa) && SysStat(SystemName(b).constData(), &sb) &&
-           sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    return Sys("stat", ::stat, SystemName(a).constData(), &sa) &&
+           Sys("stat", ::stat, SystemName(b).constData(), &sb) && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
 }
 
 QString FileErrorText(int errnoValue) {
@@ -620,38 +559,30 @@ QString FileErrorText(int errnoValue) {
 }
 
 QByteArray ReadWholeFile(const QString &path, FileStamp *stamp) {
-    Fd fd(OpenForReading(path));
-    if (!fd.valid())
-        throw CannotOpen(path);
+    Fd fd(OpenToRead(path));
     QByteArray data;
     ReadAll(fd, path, data, stamp);
     return data;
 }
 
 void ReadWholeFile(const QString &path, ByteBuffer &into, FileStamp *stamp) {
-    Fd fd(OpenForReading(path));
-    if (!fd.valid())
-        throw CannotOpen(path);
+    Fd fd(OpenToRead(path));
     into.clear(); // what it held is not copied when it needs more room
     ReadAll(fd, path, into, stamp);
 }
 
 std::optional<QByteArray> ReadFileIfPresent(const QString &path) {
-    Fd fd(OpenForReading(path));
-    if (!fd.valid()) {
-        if (errno == ENOENT)
-            return std::nullopt;
-        throw CannotOpen(path);
-    }
-    QByteArray data;
-    ReadAll(fd, path, data, nullptr);
+    Fd fd(OpenToRead(path, true));
+    std::optional<QByteArray> data;
+    if (fd.valid())
+        ReadAll(fd, path, data.emplace(), nullptr);
     return data;
 }
 
 bool WriteFileAtomic(const QString &path, QByteArrayView data, FileStamp *written) {
     const QByteArray target = WriteTarget(path);
     struct stat old;
-    const bool exists = SysStat(target.constData(), &old);
+    const bool exists = Sys("stat", ::stat, target.constData(), &old);
     // Not knowing whether there is an old file would lose its permissions.
     if (!exists && errno != ENOENT)
         throw AppError(FileErrorText(errno));
@@ -660,17 +591,14 @@ bool WriteFileAtomic(const QString &path, QByteArrayView data, FileStamp *writte
         throw AppError(FileErrorText(EISDIR));
 
     const mode_t mode = exists ? (old.st_mode & 07777) : NewFileMode();
+    const struct stat *had = exists ? &old : nullptr;
     const qint64 seen = FileClockNow();
     QByteArray temp;
-    const int unnamed = WriteUnnamed(target, data, exists ? &old : nullptr, mode, temp);
-    if (unnamed == 0)
+    const int unnamed = WriteUnnamed(target, data, had, mode, temp);
+    if (unnamed == 0 || (unnamed < 0 && !WriteNamed(target, data, had, mode, temp)))
         return false;
-    if (unnamed < 0 && !WriteNamed(target, data, exists ? &old : nullptr, mode, temp))
-        return false;
-    if (!SysRename(temp.constData(), target.constData())) {
-        const int saved = errno;
-        SysUnlink(temp.constData(), "unlink temporary");
-        errno = saved;
+    if (!Sys("rename", ::rename, temp.constData(), target.constData())) {
+        RemoveTemporary(temp);
         return false;
     }
     if (written) {
@@ -679,7 +607,7 @@ bool WriteFileAtomic(const QString &path, QByteArrayView data, FileStamp *writte
         // not hold the content written: the stamp is not proven, and the
         // content is compared before it is trusted.
         struct stat now;
-        if (!SysStat(target.constData(), &now))
+        if (!Sys("stat", ::stat, target.constData(), &now))
             return false;
         *written = StampFromStat(now, seen);
     }
@@ -692,30 +620,28 @@ bool AppendToFile(const QString &path, QByteArrayView data, FileStamp *written) 
     // record is ever written into a pipe.
     const qint64 seen = FileClockNow();
     Fd fd(CreateOrOpen(path, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK));
-    if (!fd.valid()) {
-        if (errno == ENXIO)
-            throw CannotOpen(path); // a pipe that nobody reads
-        throw AppError(FileErrorText(errno));
-    }
+    if (!fd.valid()) // ENXIO: a pipe that nobody reads
+        throw errno == ENXIO ? CannotOpen(path) : AppError(FileErrorText(errno));
     struct stat st;
-    if (!SysFstat(fd.get(), &st))
+    if (!Sys("fstat", ::fstat, fd.get(), &st))
         return false;
     if (S_ISFIFO(st.st_mode))
         throw CannotOpen(path);
-    if (WriteAll(fd.get(), data.constData(), data.size()) && SysFsync(fd.get(), "fsync")) {
+    if (WriteAll(fd.get(), data) && SysFsync(fd.get(), "fsync")) {
         // The data is on disk: a close that fails now cannot take it back,
         // and calling the append failed would have the same memo saved twice.
         // Without a stamp the caller only knows that the file moved on.
         struct stat now;
         if (written)
-            *written = SysFstat(fd.get(), &now) ? StampFromStat(now, seen) : FileStamp{true};
+            *written =
+                Sys("fstat", ::fstat, fd.get(), &now) ? StampFromStat(now, seen) : FileStamp{true};
         fd.close();
         return true;
     }
     // Take back a partly written piece, so the file does not end in half a
     // record.
     const int saved = errno;
-    if (S_ISREG(st.st_mode) && SysFtruncate(fd.get(), st.st_size))
+    if (S_ISREG(st.st_mode) && Sys("ftruncate", ::ftruncate, fd.get(), st.st_size))
         SysFsync(fd.get(), "fsync");
     errno = saved;
     return false;
@@ -728,18 +654,15 @@ bool CreateEmptyFile(const QString &path) {
 }
 
 bool DeleteFile(const QString &path) {
-    return SysUnlink(SystemName(path).constData(), "unlink");
+    return Sys("unlink", ::unlink, SystemName(path).constData());
 }
 
 TextEnd ScanTextEnd(const QString &path) {
-    Fd fd(OpenForReading(path));
-    if (!fd.valid()) {
-        if (errno == ENOENT)
-            return {};
-        throw CannotOpen(path);
-    }
+    Fd fd(OpenToRead(path, true));
     struct stat st;
-    if (!SysFstat(fd.get(), &st))
+    if (!fd.valid())
+        return {};
+    if (!Sys("fstat", ::fstat, fd.get(), &st))
         throw CannotOpen(path);
     if (!S_ISREG(st.st_mode))
         return {};
@@ -749,21 +672,17 @@ TextEnd ScanTextEnd(const QString &path) {
     TextEnd end;
     for (;;) {
         const ssize_t n = SysRead(fd.get(), buffer.data(), buffer.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
+        if (n < 0)
             throw CannotOpen(path);
-        }
         if (n == 0)
             return end;
         const auto *nul = static_cast<const char *>(std::memchr(buffer.data(), 0, size_t(n)));
         const ssize_t used = nul ? nul - buffer.data() : n;
         if (used > 0)
             end.lastByte = static_cast<unsigned char>(buffer[size_t(used) - 1]);
-        if (nul) {
-            end.endsAtNul = true;
+        end.endsAtNul = nul != nullptr;
+        if (end.endsAtNul)
             return end;
-        }
     }
 }
 
@@ -781,51 +700,12 @@ bool CopyFileAtomic(const QString &from, const QString &to) {
     }
 }
 
-namespace {
-
-// The folder locks this process holds: the folder's descriptor and how often
-// the lock was taken.
-struct HeldLock {
-    int fd = -1;
-    int count = 0;
-};
-std::map<QByteArray, HeldLock> heldLocks;
-
-QByteArray LockedFolder(const QString &file) {
-    return FolderOf(QFile::encodeName(QDir::cleanPath(QDir::current().absoluteFilePath(file))));
-}
-
-} // namespace
-
 FolderLock::FolderLock(const QString &file, int timeoutMs) : folder_(LockedFolder(file)) {
-    HeldLock &held = heldLocks[folder_];
-    if (held.count > 0) {
-        ++held.count;
-        return;
-    }
-    if (useFolderLocks) {
-        const int fd = SysOpen(folder_.constData(), O_RDONLY | O_DIRECTORY, 0, "open lock");
-        if (fd >= 0) {
-            const qint64 deadline = FileClockNow() + qint64(timeoutMs) * 1000000;
-            for (;;) {
-                if (SysFlock(fd, LOCK_EX | LOCK_NB)) {
-                    held.fd = fd;
-                    break;
-                }
-                if (errno != EWOULDBLOCK || FileClockNow() >= deadline) {
-                    const bool busy = errno == EWOULDBLOCK;
-                    SysClose(fd, "close lock");
-                    if (busy) {
-                        heldLocks.erase(folder_);
-                        throw ListBusyError();
-                    }
-                    break; // a file system that keeps no such locks
-                }
-                ::usleep(10000);
-            }
-        }
-    }
-    held.count = 1;
+    if (const auto it = heldLocks.find(folder_); it != heldLocks.end())
+        ++it->second.count;
+    else
+        heldLocks.emplace(folder_,
+                          HeldLock{useFolderLocks ? LockFolder(folder_, timeoutMs) : -1, 1});
 }
 
 FolderLock::~FolderLock() {
@@ -838,8 +718,7 @@ FolderLock::~FolderLock() {
 }
 
 bool FolderLock::Held(const QString &file) {
-    const auto it = heldLocks.find(LockedFolder(file));
-    return it != heldLocks.end() && it->second.count > 0;
+    return heldLocks.contains(LockedFolder(file));
 }
 
 namespace FileFaults {
@@ -857,7 +736,7 @@ void StampsProveNothing(bool on) {
 }
 
 void FailAt(long n) {
-    failAt = n > 0 ? n : 0;
+    failAt = std::max(n, 0L);
     failedCall = nullptr;
     diskFilled = false;
 }
@@ -868,9 +747,7 @@ long Calls() {
 
 void Reset() {
     callsMade = 0;
-    failAt = 0;
-    failedCall = nullptr;
-    diskFilled = false;
+    FailAt(0);
 }
 
 const char *Failed() {

@@ -49,9 +49,6 @@ struct FileStamp {
     bool Proven() const;
 };
 FileStamp StampOf(const QString &path);
-// The file system's clock now (the coarse real-time clock files are stamped
-// with), in nanoseconds.
-qint64 FileClockNow();
 // True when the file holds exactly these bytes, as read now; stamp, when
 // given, receives its stamp with the moment before the read as seen.
 bool FileHolds(const QString &path, QByteArrayView bytes, FileStamp *stamp = nullptr);

@@ -45,8 +45,6 @@ void ReportUncaughtError(const std::exception &e) {
     platform().ShowError(ErrorReportText(text));
 }
 
-namespace {
-
 // The install tree as seen from the installed executable: the name of its
 // folder and where the readme's folder lies from there.
 #ifndef QV_BIN_NAME
@@ -56,31 +54,25 @@ namespace {
 #define QV_DOC_FROM_BIN "../share/doc/quorvel"
 #endif
 
-} // namespace
-
 ProgramPlaces PlacesFor(const QString &executablePath, const QString &configHome,
                         const QString &dataHome) {
     const QFileInfo exe(executablePath);
     const QString folder = exe.absolutePath() + QLatin1Char('/');
     const QString installedReadme =
         QDir::cleanPath(folder + QStringLiteral(QV_DOC_FROM_BIN "/readme.txt"));
-    ProgramPlaces places;
-    places.perUser = QFileInfo(exe.absolutePath()).fileName() == QLatin1String(QV_BIN_NAME) &&
-                     QFileInfo(installedReadme).isFile();
-    if (!places.perUser) {
-        places.settingsFile = ChangeFileExt(executablePath, QStringLiteral(".ini"));
-        places.defaultListFile = ChangeFileExt(executablePath, QStringLiteral(".lst"));
-        places.listFolder = folder;
-        places.readmeFile = folder + QStringLiteral("readme.txt");
-        return places;
-    }
+    if (QFileInfo(exe.absolutePath()).fileName() != QLatin1String(QV_BIN_NAME) ||
+        !QFileInfo(installedReadme).isFile())
+        return {.settingsFile = ChangeFileExt(executablePath, QStringLiteral(".ini")),
+                .defaultListFile = ChangeFileExt(executablePath, QStringLiteral(".lst")),
+                .listFolder = folder,
+                .readmeFile = folder + QStringLiteral("readme.txt")};
     const QString config = QDir::cleanPath(configHome + QStringLiteral("/quorvel"));
     const QString data = QDir::cleanPath(dataHome + QStringLiteral("/quorvel"));
-    places.settingsFile = config + QStringLiteral("/quorvel.ini");
-    places.defaultListFile = data + QStringLiteral("/quorvel.lst");
-    places.listFolder = data + QLatin1Char('/');
-    places.readmeFile = installedReadme;
-    return places;
+    return {.perUser = true,
+            .settingsFile = config + QStringLiteral("/quorvel.ini"),
+            .defaultListFile = data + QStringLiteral("/quorvel.lst"),
+            .listFolder = data + QLatin1Char('/'),
+            .readmeFile = installedReadme};
 }
 
 ProgramPlaces Places() {
@@ -103,10 +95,8 @@ void WindowChannel::Receive(std::function<void(const QByteArray &)> received) {
 }
 
 void WindowChannel::Deliver(const QByteArray &request) {
-    if (!received_) {
-        pending_.append(request);
-        return;
-    }
+    if (!received_)
+        return pending_.append(request);
     QMetaObject::invokeMethod(
         &context_,
         [this, request] {
