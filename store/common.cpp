@@ -1,22 +1,9 @@
 #include "store/common.h"
 
 QByteArray ReplaceAll(const QByteArray &s, const QByteArray &find, const QByteArray &repl) {
-    if (find.isEmpty())
-        return s;
-    qsizetype at = s.indexOf(find);
-    if (at < 0)
-        return s;
-    QByteArray result;
-    result.reserve(s.size() + (repl.size() > find.size() ? (repl.size() - find.size()) * 4 : 0));
-    qsizetype from = 0;
-    while (at >= 0) {
-        result.append(s.constData() + from, at - from);
-        result.append(repl);
-        from = at + find.size();
-        at = s.indexOf(find, from);
-    }
-    result.append(s.constData() + from, s.size() - from);
-    return result;
+    // An empty find would have replace() put repl before every byte; a text
+    // without find is returned without a copy.
+    return find.isEmpty() || !s.contains(find) ? s : QByteArray(s).replace(find, repl);
 }
 
 namespace {
