@@ -1,8 +1,8 @@
 #include "store/rowpaint.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
+#include <iterator>
 #include <optional>
 
 TColor RowBackground(QByteArrayView record) {
@@ -22,87 +22,56 @@ QColor FromBgr(quint32 bgr) {
     return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
 }
 
-// The usual Windows values of the system colours, by index, as 0x00BBGGRR.
-constexpr std::array<quint32, 31> kSystemColours = {
-    0x00C8C8C8, // 0  scroll bar
-    0x00000000, // 1  desktop background
-    0x00D1B499, // 2  active caption
-    0x00DBCDBF, // 3  inactive caption
-    0x00F0F0F0, // 4  menu
-    0x00FFFFFF, // 5  window
-    0x00646464, // 6  window frame
-    0x00000000, // 7  menu text
-    0x00000000, // 8  window text
-    0x00000000, // 9  caption text
-    0x00B4B4B4, // 10 active border
-    0x00FCF7F4, // 11 inactive border
-    0x00ABABAB, // 12 application workspace
-    0x00FF9933, // 13 highlight
-    0x00FFFFFF, // 14 highlight text
-    0x00F0F0F0, // 15 button face
-    0x00A0A0A0, // 16 button shadow
-    0x006D6D6D, // 17 grey text
-    0x00000000, // 18 button text
-    0x00000000, // 19 inactive caption text
-    0x00FFFFFF, // 20 button highlight
-    0x00696969, // 21 3-D dark shadow
-    0x00E3E3E3, // 22 3-D light
-    0x00000000, // 23 tooltip text
-    0x00E1FFFF, // 24 tooltip background
-    0x00000000, // 25 (unused)
-    0x00CC6600, // 26 hot-tracked item
-    0x00EAD1B9, // 27 gradient of the active caption
-    0x00F2E4D7, // 28 gradient of the inactive caption
-    0x00FF9933, // 29 menu highlight
-    0x00F0F0F0, // 30 menu bar
+// A system colour, by index: the palette role that plays its part where Qt
+// has one, else its usual Windows value as 0x00BBGGRR.
+struct SystemColour {
+    quint32 bgr;
+    QPalette::ColorRole role = QPalette::NoRole;
+    QPalette::ColorGroup group = QPalette::Active;
 };
-
-// The palette role that plays the part of a system colour, where Qt has one.
-std::optional<QColor> PaletteColour(int index, const QPalette &pal) {
-    switch (index) {
-    case 5:
-        return pal.color(QPalette::Active, QPalette::Base);
-    case 8:
-        return pal.color(QPalette::Active, QPalette::Text);
-    case 13:
-        return pal.color(QPalette::Active, QPalette::Highlight);
-    case 14:
-        return pal.color(QPalette::Active, QPalette::HighlightedText);
-    case 15:
-        return pal.color(QPalette::Active, QPalette::Button);
-    case 16:
-        return pal.color(QPalette::Active, QPalette::Dark);
-    case 17:
-        return pal.color(QPalette::Disabled, QPalette::Text);
-    case 18:
-        return pal.color(QPalette::Active, QPalette::ButtonText);
-    case 20:
-        return pal.color(QPalette::Active, QPalette::Light);
-    case 21:
-        return pal.color(QPalette::Active, QPalette::Shadow);
-    case 22:
-        return pal.color(QPalette::Active, QPalette::Midlight);
-    case 23:
-        return pal.color(QPalette::Active, QPalette::ToolTipText);
-    case 24:
-        return pal.color(QPalette::Active, QPalette::ToolTipBase);
-    case 26:
-        return pal.color(QPalette::Active, QPalette::Link);
-    default:
-        return std::nullopt;
-    }
-}
+constexpr SystemColour kSystemColours[] = {
+    {0x00C8C8C8},                                     // 0  scroll bar
+    {0x00000000},                                     // 1  desktop background
+    {0x00D1B499},                                     // 2  active caption
+    {0x00DBCDBF},                                     // 3  inactive caption
+    {0x00F0F0F0},                                     // 4  menu
+    {0x00FFFFFF, QPalette::Base},                     // 5  window
+    {0x00646464},                                     // 6  window frame
+    {0x00000000},                                     // 7  menu text
+    {0x00000000, QPalette::Text},                     // 8  window text
+    {0x00000000},                                     // 9  caption text
+    {0x00B4B4B4},                                     // 10 active border
+    {0x00FCF7F4},                                     // 11 inactive border
+    {0x00ABABAB},                                     // 12 application workspace
+    {0x00FF9933, QPalette::Highlight},                // 13 highlight
+    {0x00FFFFFF, QPalette::HighlightedText},          // 14 highlight text
+    {0x00F0F0F0, QPalette::Button},                   // 15 button face
+    {0x00A0A0A0, QPalette::Dark},                     // 16 button shadow
+    {0x006D6D6D, QPalette::Text, QPalette::Disabled}, // 17 grey text
+    {0x00000000, QPalette::ButtonText},               // 18 button text
+    {0x00000000},                                     // 19 inactive caption text
+    {0x00FFFFFF, QPalette::Light},                    // 20 button highlight
+    {0x00696969, QPalette::Shadow},                   // 21 3-D dark shadow
+    {0x00E3E3E3, QPalette::Midlight},                 // 22 3-D light
+    {0x00000000, QPalette::ToolTipText},              // 23 tooltip text
+    {0x00E1FFFF, QPalette::ToolTipBase},              // 24 tooltip background
+    {0x00000000},                                     // 25 (unused)
+    {0x00CC6600, QPalette::Link},                     // 26 hot-tracked item
+    {0x00EAD1B9},                                     // 27 gradient of the active caption
+    {0x00F2E4D7},                                     // 28 gradient of the inactive caption
+    {0x00FF9933},                                     // 29 menu highlight
+    {0x00F0F0F0},                                     // 30 menu bar
+};
 
 } // namespace
 
 QColor PaintColor(TColor colour, const QPalette &palette) {
     if ((colour & 0xFF000000u) == 0x80000000u) {
-        const int index = int(colour & 0xFF);
-        if (const std::optional<QColor> c = PaletteColour(index, palette))
-            return *c;
-        if (index < int(kSystemColours.size()))
-            return FromBgr(kSystemColours[size_t(index)]);
-        return palette.color(QPalette::Active, QPalette::Base);
+        const size_t index = colour & 0xFF;
+        if (index >= std::size(kSystemColours))
+            return palette.color(QPalette::Active, QPalette::Base);
+        const SystemColour &c = kSystemColours[index];
+        return c.role != QPalette::NoRole ? palette.color(c.group, c.role) : FromBgr(c.bgr);
     }
     if (colour == clNone || colour == clDefault)
         return palette.color(QPalette::Active, QPalette::Base);
