@@ -5,13 +5,12 @@
 #include "ui/Quorvelmain.h"
 #include "ui/widgets.h"
 
+#include <QScopeGuard>
+
 void TForm1::LoadList() {
     // The title rows show the records held: they are set again whatever the
     // load comes to, also when it fails.
-    struct Rows {
-        TForm1 &f;
-        ~Rows() { f.ListBox1->titleModel()->setRecords(&f.ListBox2); }
-    } rows{*this};
+    const auto rows = qScopeGuard([this] { ListBox1->titleModel()->setRecords(&ListBox2); });
     if (List.Reload() == ListFile::Load::Missing) {
         BeepMessage(ListFileName + QString::fromUtf8("の読み込みに失敗しました。\r\n"
                                                      "ファイルが存在しない可能性があります。"));

@@ -13,6 +13,7 @@
 
 #include <QPainter>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <cerrno>
 
 namespace {
@@ -140,10 +141,7 @@ void TForm1::D1Click() {
 
 void TForm1::TabSheet4Show() {
     const QString &path = Trash.path();
-    struct Rows {
-        TForm1 &f;
-        ~Rows() { f.ListBox3->titleModel()->setRecords(&f.Trash.records()); }
-    } rows{*this};
+    const auto rows = qScopeGuard([this] { ListBox3->titleModel()->setRecords(&Trash.records()); });
     if (!FileExists(path)) {
         Trash.Forget(); // nothing of a file that is gone is kept
         if (!CreateEmptyFile(path)) {
