@@ -47,7 +47,7 @@ bool AppendToTrash(TForm1 &f, Splice *appended = nullptr, FileStamp *written = n
 // Purges the selected trash entry, after the checks of the purge command.
 // True when the entry is gone from the file; part and written receive the
 // change and the trash file's stamp afterwards.
-bool PurgeSelected(TForm1 &f, MemoChange::Part *part, FileStamp *written) {
+bool PurgeSelected(TForm1 &f, MemoChange::Part &part, FileStamp &written) {
     const QString &path = f.Trash.path();
     if (!FileExists(path)) {
         BeepMessage(U("予期しないエラーが発生しました。ゴミ箱のデータが見つかりません"));
@@ -73,11 +73,9 @@ bool PurgeSelected(TForm1 &f, MemoChange::Part *part, FileStamp *written) {
             QList<Splice> splices;
             if (sel < lines.size())
                 splices = {RemoveRecordSplice(lines, sel)};
-            if (part) {
-                part->file = MemoFile::Trash;
-                part->change.layout = f.Trash.Layout();
-                part->change.splices = splices;
-            }
+            part.file = MemoFile::Trash;
+            part.change.layout = f.Trash.Layout();
+            part.change.splices = splices;
             errno = 0;
             outcome = f.Trash.Rewrite(splices);
             error = errno != 0 ? errno : EIO;
@@ -86,8 +84,7 @@ bool PurgeSelected(TForm1 &f, MemoChange::Part *part, FileStamp *written) {
         f.TabSheet4Show();
         throw;
     }
-    if (written)
-        *written = f.Trash.stamp();
+    written = f.Trash.stamp();
     // The page shows what the file holds, so that no row stands for another
     // entry at the next restore or purge; a failed write may have left the
     // new text in place (only its flush to disk failed).
@@ -189,7 +186,7 @@ void TForm1::RestoreClick() {
         return;
     MemoChange::Part purge;
     FileStamp trashWritten;
-    if (PurgeSelected(*this, &purge, &trashWritten)) {
+    if (PurgeSelected(*this, purge, trashWritten)) {
         auto change = std::make_unique<MemoChange>(U("復活"));
         change->trash = {sel, -1};
         change->parts = {purge};
@@ -208,7 +205,7 @@ void TForm1::Button6Click() {
     const int sel = ListBox3->itemIndex();
     MemoChange::Part purge;
     FileStamp written;
-    if (!PurgeSelected(*this, &purge, &written))
+    if (!PurgeSelected(*this, purge, written))
         return;
     auto change = std::make_unique<MemoChange>(U("完全削除"));
     change->parts = {purge};
