@@ -33,7 +33,9 @@ bool HasAt(QByteArrayView text, qsizetype at, const QByteArray &piece) {
            text.sliced(at, piece.size()) == QByteArrayView(piece);
 }
 
-template <class Bytes> bool SpliceBytes(Bytes &bytes, const QList<Splice> &splices) {
+} // namespace
+
+template <class Bytes> bool SpliceInPlace(Bytes &bytes, const QList<Splice> &splices) {
     for (qsizetype k = 0; k < splices.size(); ++k) {
         const Splice &s = splices[k];
         if (!HasAt(QByteArrayView(bytes.data(), bytes.size()), s.at, s.removed))
@@ -70,8 +72,8 @@ template <class Bytes> bool SpliceBytes(Bytes &bytes, const QList<Splice> &splic
     }
     return true;
 }
-
-} // namespace
+template bool SpliceInPlace(QByteArray &, const QList<Splice> &);
+template bool SpliceInPlace(ByteBuffer &, const QList<Splice> &);
 
 std::optional<LineLayout> LineLayout::Of(QByteArrayView text) {
     std::vector<End> ends;
@@ -207,14 +209,6 @@ std::optional<QByteArray> FileChange::Undo(QByteArrayView file) const {
         text = std::move(*before);
     }
     return text + tail;
-}
-
-bool SpliceInPlace(QByteArray &bytes, const QList<Splice> &splices) {
-    return SpliceBytes(bytes, splices);
-}
-
-bool SpliceInPlace(ByteBuffer &bytes, const QList<Splice> &splices) {
-    return SpliceBytes(bytes, splices);
 }
 
 // --- The history ------------------------------------------------------------------

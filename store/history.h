@@ -86,13 +86,13 @@ struct FileChange {
     bool Changes() const;
 };
 
-// Makes the splices, in order, in bytes themselves: each must find the bytes
-// it removes where it says. A record moved (one splice taking it out, the
-// next putting it back elsewhere) shifts only the bytes between its two
-// places. Growing uses the room after the bytes, when there is enough. False,
-// with the bytes partly changed, when a splice does not find its bytes.
-bool SpliceInPlace(QByteArray &bytes, const QList<Splice> &splices);
-bool SpliceInPlace(ByteBuffer &bytes, const QList<Splice> &splices);
+// Makes the splices, in order, in bytes themselves (a QByteArray or a
+// ByteBuffer): each must find the bytes it removes where it says. A record
+// moved (one splice taking it out, the next putting it back elsewhere) shifts
+// only the bytes between its two places. Growing uses the room after the
+// bytes, when there is enough. False, with the bytes partly changed, when a
+// splice does not find its bytes.
+template <class Bytes> bool SpliceInPlace(Bytes &bytes, const QList<Splice> &splices);
 
 // The splices of the usual changes to a text of records each ending in CR LF,
 // for any list of records (Records, QList<QByteArray>).
