@@ -153,11 +153,9 @@ FileChange FileChange::Removal(QByteArray before) {
 }
 
 std::optional<QByteArray> FileChange::Content(bool after) const {
-    if (!after)
-        return wholeBefore;
-    if (removed)
+    if (after && removed)
         return std::nullopt;
-    return wholeAfter;
+    return after ? wholeAfter : wholeBefore;
 }
 
 bool FileChange::Changes() const {
@@ -170,11 +168,8 @@ bool FileChange::Changes() const {
 }
 
 std::optional<QByteArray> FileChange::Redo(QByteArrayView file) const {
-    if (whole) {
-        if (removed || file != wholeBefore)
-            return std::nullopt;
-        return wholeAfter;
-    }
+    if (whole) // a removal leaves no content
+        return file == wholeBefore ? Content(true) : std::nullopt;
     auto [text, tail] = TextAndTail(file);
     if (layout) {
         // The text was rewritten from its records: only a text with these
@@ -189,11 +184,8 @@ std::optional<QByteArray> FileChange::Redo(QByteArrayView file) const {
 }
 
 std::optional<QByteArray> FileChange::Undo(QByteArrayView file) const {
-    if (whole) {
-        if (removed || file != wholeAfter)
-            return std::nullopt;
-        return wholeBefore;
-    }
+    if (whole)
+        return !removed && file == wholeAfter ? Content(false) : std::nullopt;
     auto [text, tail] = TextAndTail(file);
     for (auto s = splices.crbegin(); s != splices.crend(); ++s) {
         if (!HasAt(text, s->at, s->inserted))
