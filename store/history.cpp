@@ -295,12 +295,9 @@ ChangeHistory::Result ChangeHistory::Step(HistoryFiles files, bool forward) {
 
     // The file that gains a memo first: the parts are in the order the
     // command wrote them, and taken back in the other.
-    QList<MemoChange::Part *> order;
-    for (MemoChange::Part &part : c.parts)
-        order.append(&part);
-    if (!forward)
-        std::reverse(order.begin(), order.end());
-    for (MemoChange::Part *part : std::as_const(order)) {
+    const qsizetype n = c.parts.size();
+    for (qsizetype k = 0; k < n; ++k) {
+        MemoChange::Part *part = &c.parts[forward ? k : n - 1 - k];
         if (part->made == forward)
             continue; // written already by an attempt that failed later
         FileStamp &left = LastWritten(*part);
