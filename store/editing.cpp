@@ -1,7 +1,6 @@
 // Writing, editing, ordering and colouring memos, and painting the title rows.
 #include "store/editing.h"
 
-#include "platform/apperror.h"
 #include "platform/cp932.h"
 #include "platform/fileio.h"
 #include "platform/platform.h"

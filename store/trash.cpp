@@ -6,7 +6,6 @@
 #include "platform/utf8.h"
 #include "store/editing.h"
 #include "store/history.h"
-#include "store/record.h"
 #include "store/rowpaint.h"
 #include "ui/Quorvelmain.h"
 #include "ui/widgets.h"

@@ -4,22 +4,22 @@
 #include "platform/platform.h"
 #include "platform/utf8.h"
 #include "store/history.h"
-#include "store/record.h"
 #include "ui/Quorvelmain.h"
 #include "ui/widgets.h"
 
-#include <cerrno>
+#include <algorithm>
 
 namespace {
 
-// The row to select after a change was taken back (forward false) or made
-// again: the memo's row there, else the row where it stood, else the row
-// selected before; never past the last row.
-int RowAfter(const MemoRows &rows, bool forward, int count, int kept) {
+// Selects in box the row of the change's memo after the change was taken
+// back (forward false) or made again: its row there, else the row where it
+// stood, else the row kept from before; never past the last row.
+void SelectRow(TitleListView &box, const MemoRows &rows, bool forward, int kept) {
     const int there = forward ? rows.after : rows.before;
     const int stood = forward ? rows.before : rows.after;
     const int row = there >= 0 ? there : stood >= 0 ? stood : kept;
-    return count == 0 ? -1 : std::min(row, count - 1);
+    const int count = box.titleModel()->count();
+    box.setItemIndex(count == 0 ? -1 : std::min(row, count - 1));
 }
 
 // Loads the page that shows, so that it shows the files as they are now,
@@ -29,20 +29,18 @@ void ShowChange(TForm1 &f, const MemoChange &c, bool forward) {
     case TForm1::NewMemoPage:
     case TForm1::EditPage:
         f.ActivatePage(TForm1::ListPage); // showing the list page loads it
-        f.ListBox1->setItemIndex(RowAfter(c.list, forward, f.ListBox1->titleModel()->count(), -1));
+        SelectRow(*f.ListBox1, c.list, forward, -1);
         break;
     case TForm1::ListPage: {
         const int kept = f.ListBox1->itemIndex();
         f.LoadList();
-        f.ListBox1->setItemIndex(
-            RowAfter(c.list, forward, f.ListBox1->titleModel()->count(), kept));
+        SelectRow(*f.ListBox1, c.list, forward, kept);
         break;
     }
     case TForm1::TrashPage: {
         const int kept = f.ListBox3->itemIndex();
         f.TabSheet4Show();
-        f.ListBox3->setItemIndex(
-            RowAfter(c.trash, forward, f.ListBox3->titleModel()->count(), kept));
+        SelectRow(*f.ListBox3, c.trash, forward, kept);
         break;
     }
     default:
