@@ -12,11 +12,6 @@ QString NewMemoFailedMessage() {
     return QString::fromUtf8("新規入力内容の保存時にエラーが発生しました。");
 }
 
-QString UnsavableCharacterMessage(const QString &character) {
-    return QString::fromUtf8("保存できない文字が含まれています：「") + character +
-           QString::fromUtf8("」");
-}
-
 std::optional<QByteArray> MemoTextBytes(const QString &text, QString *refusal) {
     QString bad;
     std::optional<QByteArray> bytes = EncodeCp932(text, &bad);
@@ -25,7 +20,8 @@ std::optional<QByteArray> MemoTextBytes(const QString &text, QString *refusal) {
         bad = QStringLiteral("NUL");
     }
     if (!bytes && refusal)
-        *refusal = UnsavableCharacterMessage(bad);
+        *refusal = QString::fromUtf8("保存できない文字が含まれています：「") + bad +
+                   QString::fromUtf8("」");
     return bytes;
 }
 

@@ -12,12 +12,11 @@
 QString EmptyMemoMessage();
 // "新規入力内容の保存時にエラーが発生しました。": a new memo not written.
 QString NewMemoFailedMessage();
-// "保存できない文字が含まれています：「X」", X the character (a NUL named "NUL").
-QString UnsavableCharacterMessage(const QString &character);
 
 // The code page 932 bytes of a memo's text (lines joined by CR LF), or
 // nullopt and the refusal to show when a character has none, or is a NUL,
-// which would end the list file's text early and hide every memo after it.
+// which would end the list file's text early and hide every memo after it:
+// "保存できない文字が含まれています：「X」", X the character ("NUL" for a NUL).
 std::optional<QByteArray> MemoTextBytes(const QString &text, QString *refusal);
 // The same for a new memo, which an empty text also refuses.
 std::optional<QByteArray> NewMemoBytes(const QString &text, QString *refusal);
