@@ -49,8 +49,9 @@ void SaveReloadSelect(TForm1 &f, int row, std::unique_ptr<MemoChange> change) {
     f.ListBox1->setItemIndex(row == AtEnd ? int(f.ListBox2.size()) - 1 : row);
 }
 
-} // namespace
-
+// The bytes of text as it is saved: known itself when the text is exactly
+// what known shows, otherwise its code page 932 form. When a character has
+// none, beeps, says which one and gives nullopt.
 std::optional<QByteArray> TextToSave(const QString &text, const QByteArray *known) {
     if (known && DecodeCp932(*known) == text)
         return *known;
@@ -60,8 +61,6 @@ std::optional<QByteArray> TextToSave(const QString &text, const QByteArray *know
         BeepMessage(refusal);
     return bytes;
 }
-
-namespace {
 
 // Appends text as a new memo to the window's list file, with the refusals
 // and messages of the new-memo page.
@@ -92,6 +91,25 @@ void RecordNewMemo(TForm1 &f, const Splice &appended, const FileStamp &written) 
     f.History->Record(std::move(change), {written});
 }
 
+const char *const kReorderFirst = "メモの順番を入れ替えるには、まずメモを選択してください。";
+const char *const kMoveFirst = "移動させるメモを選択してください。";
+
+// Moves the selected memo to row to(selected, last), when that is another
+// row, and selects it there; selectLast: whichever row is last then.
+void MoveSelected(TForm1 &f, const char *name, const char *noSelection, int (*to)(int, int),
+                  bool selectLast = false) {
+    const int s = SelectedRecord(f);
+    if (s < 0) {
+        BeepMessage(U(noSelection));
+        return;
+    }
+    const int last = int(f.ListBox2.size()) - 1;
+    const int t = std::clamp(to(s, last), 0, last);
+    if (t != s)
+        SaveReloadSelect(f, selectLast ? AtEnd : t,
+                         ListChange(name, MoveRecordSplices(f.ListBox2, s, t), {s, t}));
+}
+
 } // namespace
 
 NewMemoResult SaveNewMemo(TForm1 &f, const QByteArray *bytesShown, Splice *appended,
@@ -115,29 +133,6 @@ void TForm1::Button1Click() {
     if (SaveNewMemo(*this, nullptr, &appended, &written) == NewMemoResult::Saved)
         RecordNewMemo(*this, appended, written);
 }
-
-namespace {
-
-const char *const kReorderFirst = "メモの順番を入れ替えるには、まずメモを選択してください。";
-const char *const kMoveFirst = "移動させるメモを選択してください。";
-
-// Moves the selected memo to row to(selected, last), when that is another
-// row, and selects it there; selectLast: whichever row is last then.
-void MoveSelected(TForm1 &f, const char *name, const char *noSelection, int (*to)(int, int),
-                  bool selectLast = false) {
-    const int s = SelectedRecord(f);
-    if (s < 0) {
-        BeepMessage(U(noSelection));
-        return;
-    }
-    const int last = int(f.ListBox2.size()) - 1;
-    const int t = std::clamp(to(s, last), 0, last);
-    if (t != s)
-        SaveReloadSelect(f, selectLast ? AtEnd : t,
-                         ListChange(name, MoveRecordSplices(f.ListBox2, s, t), {s, t}));
-}
-
-} // namespace
 
 bool SaveQuickMemo(TForm1 &f, const QString &text) {
     // The memo selected stays selected where it then stands: the list may

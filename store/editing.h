@@ -32,8 +32,3 @@ NewMemoResult SaveNewMemo(TForm1 &form, const QByteArray *bytesShown = nullptr,
 // loaded again with the memo selected kept. True when saved. Throws when the
 // list file cannot be opened or created.
 bool SaveQuickMemo(TForm1 &form, const QString &text);
-
-// The bytes of text as it is saved: known itself when the text is exactly
-// what known shows, otherwise its code page 932 form. When a character has
-// none, beeps, says which one and gives nullopt.
-std::optional<QByteArray> TextToSave(const QString &text, const QByteArray *known = nullptr);
