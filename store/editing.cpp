@@ -19,10 +19,15 @@
 namespace {
 
 // The selected row of the title list when it stands for a loaded record,
-// else -1. After a failed load no row may be taken for a record.
-int SelectedRecord(const TForm1 &f) {
+// else -1, with noSelection said when given. After a failed load no row may
+// be taken for a record.
+int SelectedRecord(const TForm1 &f, const char *noSelection = nullptr) {
     const int s = f.ListBox1->itemIndex();
-    return s >= 0 && s < f.ListBox2.size() ? s : -1;
+    if (s >= 0 && s < f.ListBox2.size())
+        return s;
+    if (noSelection)
+        BeepMessage(U(noSelection));
+    return -1;
 }
 
 // A change to the list file alone, made by rewriting the loaded records.
@@ -98,11 +103,9 @@ const char *const kMoveFirst = "移動させるメモを選択してください
 // row, and selects it there; selectLast: whichever row is last then.
 void MoveSelected(TForm1 &f, const char *name, const char *noSelection, int (*to)(int, int),
                   bool selectLast = false) {
-    const int s = SelectedRecord(f);
-    if (s < 0) {
-        BeepMessage(U(noSelection));
+    const int s = SelectedRecord(f, noSelection);
+    if (s < 0)
         return;
-    }
     const int last = int(f.ListBox2.size()) - 1;
     const int t = std::clamp(to(s, last), 0, last);
     if (t != s)
@@ -170,11 +173,9 @@ void TForm1::ToBottomClick() {
 }
 
 void TForm1::ListBox1DblClick() {
-    const int s = SelectedRecord(*this);
-    if (s < 0) {
-        BeepMessage(U("編集対象のメモが選択されていません。"));
+    const int s = SelectedRecord(*this, "編集対象のメモが選択されていません。");
+    if (s < 0)
         return;
-    }
     Memo3->clear();
     ActivatePage(EditPage);
     // The memo text as one added line: the text, then a line end.
@@ -213,11 +214,9 @@ void TForm1::Button4Click() {
 }
 
 void TForm1::BgColorClick() {
-    const int s = SelectedRecord(*this);
-    if (s < 0) {
-        BeepMessage(U("背景色を設定するメモを選択してください。"));
+    const int s = SelectedRecord(*this, "背景色を設定するメモを選択してください。");
+    if (s < 0)
         return;
-    }
     const std::optional<quint32> chosen = platform().ChooseColor(ColorDialog1Color);
     if (!chosen)
         return;
