@@ -33,9 +33,7 @@ ListFile::Load ListFile::Reload() {
 }
 
 bool ListFile::Unchanged() {
-    if (!held_)
-        return false;
-    if (StampOf(path_) != stamp_)
+    if (!held_ || StampOf(path_) != stamp_)
         return false;
     if (stamp_.Proven())
         return true;
