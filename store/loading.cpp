@@ -54,14 +54,10 @@ bool TForm1::SaveListText(const QList<Splice> &splices) {
         ListBox1->setItemIndex(selected);
         throw;
     }
-    switch (outcome) {
-    case ListFile::Outcome::Written:
+    if (outcome == ListFile::Outcome::Written)
         return true;
-    case ListFile::Outcome::Changed:
+    if (outcome == ListFile::Outcome::Changed)
         RefuseChangedList(*this);
-    case ListFile::Outcome::Failed:
-        break;
-    }
     LoadList();
     ListBox1->setItemIndex(selected);
     BeepMessage(QString::fromUtf8("ファイルへの保存時にエラーが発生しました。"));
