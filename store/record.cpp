@@ -5,7 +5,6 @@
 #include "store/common.h"
 #include "store/records.h"
 
-
 const QByteArray &LineBreakMarker() {
     // "<!--改行が入りますa7ui9[xz-->"
     static const QByteArray marker =
@@ -103,17 +102,14 @@ TColor TextToColor(const QByteArray &text) {
 
 QByteArray MakeTitle(QByteArrayView record) {
     constexpr qsizetype kTitleBytes = 54;
-    qsizetype length = record.size();
     const qsizetype colour = ColorMarkerPos(record);
-    if (colour >= 0)
-        length = colour;
-    const QByteArrayView r = record.first(length);
+    const QByteArrayView r = record.first(colour >= 0 ? colour : record.size());
 
     // The first line, when it ends within the first 54 bytes.
     const qsizetype lineEnd = r.indexOf(LineBreakMarker());
     if (lineEnd >= 0 && lineEnd < kTitleBytes)
         return record.first(lineEnd).toByteArray();
-    if (length < kTitleBytes)
+    if (r.size() < kTitleBytes)
         return r.toByteArray();
 
     // Byte 54 (index 53) is the first byte of a double-byte character when it
