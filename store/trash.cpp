@@ -44,19 +44,21 @@ bool AppendToTrash(TForm1 &f, Splice *appended = nullptr, FileStamp *written = n
 }
 
 // Purges the selected trash entry, after the checks of the purge command.
-// True when the entry is gone from the file; part and written receive the
-// change and the trash file's stamp afterwards.
-bool PurgeSelected(TForm1 &f, MemoChange::Part &part, FileStamp &written) {
+// When the entry is gone from the file, the change named name with the purge
+// as its part, and written receives the trash file's stamp; else null.
+std::unique_ptr<MemoChange> PurgeSelected(TForm1 &f, const char *name, FileStamp &written) {
     const QString &path = f.Trash.path();
     if (!FileExists(path)) {
         BeepMessage(U("予期しないエラーが発生しました。ゴミ箱のデータが見つかりません"));
-        return false;
+        return nullptr;
     }
     const int sel = f.ListBox3->itemIndex();
     if (sel < 0) {
         BeepMessage(U("削除対象の記事を選択してください。"));
-        return false;
+        return nullptr;
     }
+    auto change = std::make_unique<MemoChange>(U(name));
+    MemoChange::Part &part = change->parts.emplaceBack(MemoFile::Trash);
     FolderLock lock(path);
     ListFile::Outcome outcome = ListFile::Outcome::Changed;
     int error = EIO;
@@ -72,7 +74,6 @@ bool PurgeSelected(TForm1 &f, MemoChange::Part &part, FileStamp &written) {
             QList<Splice> splices;
             if (sel < lines.size())
                 splices = {RemoveRecordSplice(lines, sel)};
-            part.file = MemoFile::Trash;
             part.change.layout = f.Trash.Layout();
             part.change.splices = splices;
             errno = 0;
@@ -90,7 +91,7 @@ bool PurgeSelected(TForm1 &f, MemoChange::Part &part, FileStamp &written) {
     f.TabSheet4Show();
     if (outcome != ListFile::Outcome::Written)
         throw AppError(FileErrorText(error));
-    return true;
+    return change;
 }
 
 } // namespace
@@ -183,12 +184,9 @@ void TForm1::RestoreClick() {
     // save accepts, is purged.
     if (saved == NewMemoResult::NotSaved)
         return;
-    MemoChange::Part purge;
     FileStamp trashWritten;
-    if (PurgeSelected(*this, purge, trashWritten)) {
-        auto change = std::make_unique<MemoChange>(U("復活"));
+    if (auto change = PurgeSelected(*this, "復活", trashWritten)) {
         change->trash = {sel, -1};
-        change->parts = {purge};
         QList<FileStamp> written = {trashWritten};
         if (saved == NewMemoResult::Saved) { // the list gained the memo first
             change->parts.prepend({MemoFile::List, FileChange::Pieces({appended})});
@@ -202,14 +200,11 @@ void TForm1::RestoreClick() {
 
 void TForm1::Button6Click() {
     const int sel = ListBox3->itemIndex();
-    MemoChange::Part purge;
     FileStamp written;
-    if (!PurgeSelected(*this, purge, written))
-        return;
-    auto change = std::make_unique<MemoChange>(U("完全削除"));
-    change->parts = {purge};
-    change->trash = {sel, -1};
-    History->Record(std::move(change), {written});
+    if (auto change = PurgeSelected(*this, "完全削除", written)) {
+        change->trash = {sel, -1};
+        History->Record(std::move(change), {written});
+    }
 }
 
 void TForm1::N6Click() {
