@@ -235,14 +235,9 @@ void TForm1::BgColorClick() {
 }
 
 void TForm1::ListBox1DrawItem(QPainter *Canvas, int Index, const QRect &Rect, bool Selected) {
-    TColor background = clWindow;
-    TColor foreground = clWindowText;
-    if (Selected) {
-        background = clHighlight;
-        foreground = clHighlightText;
-    } else if (Index >= 0 && Index < ListBox2.size()) {
+    TColor background = Selected ? clHighlight : clWindow;
+    if (!Selected && Index >= 0 && Index < ListBox2.size())
         background = RowBackground(ListBox2.at(Index));
-    }
     ListBox1Fills[Index] = background;
 
     const QPalette &pal = ListBox1->palette();
@@ -250,7 +245,7 @@ void TForm1::ListBox1DrawItem(QPainter *Canvas, int Index, const QRect &Rect, bo
     Canvas->fillRect(Rect, fill);
     // A colour the user chose is read on any theme; the selected row keeps
     // the theme's own pair.
-    const QColor text = PaintColor(foreground, pal);
+    const QColor text = PaintColor(Selected ? clHighlightText : clWindowText, pal);
     Canvas->setPen(Selected ? text : TextColorOn(fill, text));
     Canvas->setFont(ListBox1->font());
     const TitleModel *titles = ListBox1->titleModel();
