@@ -221,15 +221,12 @@ void TForm1::BgColorClick() {
     if (!chosen)
         return;
     ColorDialog1Color = *chosen;
-    const QByteArray name = ColorToText(*chosen);
-
     const QByteArrayView old = ListBox2.at(s);
     const qsizetype p = ColorMarkerPos(old);
-    // The colour is replaced, not added.
-    QByteArray r = old.first(p >= 0 ? p + ColorMarker().size() : old.size()).toByteArray();
-    if (p < 0)
-        r += ColorMarker();
-    r += name;
+    // The colour is replaced, not added: the record up to its colour marker,
+    // then the marker and the colour.
+    const QByteArray r =
+        old.first(p >= 0 ? p : old.size()).toByteArray() + ColorMarker() + ColorToText(*chosen);
     SaveReloadSelect(*this, s,
                      ListChange("背景色を指定", {ReplaceRecordSplice(ListBox2, s, r)}, {s, s}));
 }
