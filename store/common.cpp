@@ -1,7 +1,7 @@
 #include "store/common.h"
 
 QByteArray ReplaceAll(const QByteArray &s, const QByteArray &find, const QByteArray &repl) {
-    // An empty find would have replace() put repl before every byte; a text
+    // An empty find would have replace() insert repl at every position; a text
     // without find is returned without a copy.
     return find.isEmpty() || !s.contains(find) ? s : QByteArray(s).replace(find, repl);
 }
