@@ -231,6 +231,9 @@ class TForm1 : public QMainWindow {
     void dropEvent(QDropEvent *e) override;
 
   private:
+    // Runs handler as a command on each of sender's signals.
+    template <class Sender, class Signal>
+    void On(Sender *sender, Signal signal, void (TForm1::*handler)());
     void BuildLayout();
     void BuildMenus();
     void WireHandlers();
