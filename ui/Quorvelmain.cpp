@@ -359,11 +359,11 @@ void TForm1::WireHandlers() {
 
     // Pages: the veto on user-made changes, the show handlers, the edit
     // page's exit.
-    PageControl1->setAllowUserChange([this] {
+    PageControl1->pageTabBar()->allowUserChange = [this] {
         bool allow = true;
         PageControl1Changing(allow);
         return allow;
-    });
+    };
     connect(PageControl1, &QTabWidget::currentChanged, this, &TForm1::PageShown);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget *old, QWidget *now) {
         if (old && now && now->window() == this && TabSheet3->isAncestorOf(old) &&
