@@ -30,6 +30,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QUrl>
+#include <functional>
 
 namespace {
 
@@ -141,9 +142,7 @@ void TForm1::BuildLayout() {
 
     // The list page.
     ListBox1 = MakeTitleList(TabSheet1, "ListBox1", "To Do リスト",
-                             [this](QPainter *p, int row, const QRect &r, bool sel) {
-                                 ListBox1DrawItem(p, row, r, sel);
-                             });
+                             std::bind_front(&TForm1::ListBox1DrawItem, this));
     const QFont redBold = ProportionalGothic(15, true);
     Button2 = MakeButton(TabSheet1, "Button2", "↑上に", 72, 256, 75, 25);
     Button3 = MakeButton(TabSheet1, "Button3", "↓下に", 224, 256, 75, 25);
@@ -168,9 +167,7 @@ void TForm1::BuildLayout() {
 
     // The trash page.
     ListBox3 = MakeTitleList(TabSheet4, "ListBox3", "ごみ箱",
-                             [this](QPainter *p, int row, const QRect &r, bool sel) {
-                                 ListBox3DrawItem(p, row, r, sel);
-                             });
+                             std::bind_front(&TForm1::ListBox3DrawItem, this));
     Button6 = MakeButton(TabSheet4, "Button6", "選択した記事を完全削除する", 40, 248, 161, 25);
     Button7 = MakeButton(TabSheet4, "Button7", "ゴミ箱を空にする", 232, 248, 105, 25);
     DummyButton = MakeButton(TabSheet4, "DummyButton", "DummyButton", 360, 248, 19, 25);
@@ -434,11 +431,7 @@ void TForm1::ReloadChangedPage() {
     switch (PageControl1->currentIndex()) {
     case ListPage:
         if (!unchanged(List)) {
-            const int row = ListBox1->itemIndex();
-            const QByteArray selected =
-                row >= 0 && row < ListBox2.size() ? ListBox2.copy(row) : QByteArray();
-            LoadList();
-            ListBox1->setItemIndex(row >= 0 ? RowOf(ListBox2, selected, row) : -1);
+            KeepSelection(ListBox1, ListBox2, [this] { LoadList(); });
             if (!List.Held()) // the file is gone: the list shows no memo
                 SetStatusText(QStringLiteral("  0") +
                               QString::fromUtf8("件のメモが登録されています。"));
@@ -446,20 +439,22 @@ void TForm1::ReloadChangedPage() {
         }
         break;
     case TrashPage:
-        if (!unchanged(Trash)) {
-            const int row = ListBox3->itemIndex();
-            const Records &trash = Trash.records();
-            const QByteArray selected =
-                row >= 0 && row < trash.size() ? trash.copy(row) : QByteArray();
-            TabSheet4Show();
-            ListBox3->setItemIndex(row >= 0 ? RowOf(trash, selected, row) : -1);
-        }
+        if (!unchanged(Trash))
+            KeepSelection(ListBox3, Trash.records(), [this] { TabSheet4Show(); });
         break;
     default:
         // What the user types on the new-memo and edit pages stays; the list
         // is loaded when its page is shown again.
         break;
     }
+}
+
+void TForm1::KeepSelection(TitleListView *list, const Records &records,
+                           const std::function<void()> &reload) {
+    const int row = list->itemIndex();
+    const QByteArray selected = row >= 0 && row < records.size() ? records.copy(row) : QByteArray();
+    reload();
+    list->setItemIndex(row >= 0 ? RowOf(records, selected, row) : -1);
 }
 
 void TForm1::showEvent(QShowEvent *e) {

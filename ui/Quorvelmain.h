@@ -17,6 +17,7 @@
 #include <QSet>
 #include <QString>
 #include <exception>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -238,6 +239,10 @@ class TForm1 : public QMainWindow {
     void BuildMenus();
     void WireHandlers();
     void PageShown(int index);
+    // Runs reload, which fills list anew from records: the record selected
+    // before stays selected where it then stands.
+    void KeepSelection(TitleListView *list, const Records &records,
+                       const std::function<void()> &reload);
     void WatchFiles();
     // After the outermost command: the files of the current list are the
     // watched ones, and a change that settled meanwhile is looked at.
