@@ -1,7 +1,5 @@
 #include "ui/Quorvelmain.h"
 
-#include "platform/apperror.h"
-#include "platform/cp932.h"
 #include "platform/fileio.h"
 #include "platform/platform.h"
 #include "platform/utf8.h"

@@ -28,7 +28,6 @@ class QMenuBar;
 class QPainter;
 class QPushButton;
 class QStatusBar;
-class ChangeHistory;
 class QTimer;
 class MemoEdit;
 class PageControl;
