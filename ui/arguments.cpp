@@ -136,8 +136,7 @@ QString HelpText() {
 }
 
 QString UsageLine() {
-    const QString help = HelpText();
-    return help.left(help.indexOf(QLatin1Char('\n')));
+    return HelpText().section(QLatin1Char('\n'), 0, 0);
 }
 
 QString VersionText() {

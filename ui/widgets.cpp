@@ -109,7 +109,6 @@ void RowDelegate::paint(QPainter *p, const QStyleOptionViewItem &option,
         // The list control's own focus rectangle around the focused row.
         QStyleOptionFocusRect focus;
         focus.QStyleOption::operator=(option);
-        focus.rect = option.rect;
         focus.state |= QStyle::State_KeyboardFocusChange;
         focus.backgroundColor =
             option.palette.color(selected ? QPalette::Highlight : QPalette::Base);
