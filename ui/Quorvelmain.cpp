@@ -1,7 +1,5 @@
 #include "ui/Quorvelmain.h"
 
-#include "platform/apperror.h"
-#include "platform/cp932.h"
 #include "platform/fileio.h"
 #include "platform/platform.h"
 #include "platform/utf8.h"
@@ -30,6 +28,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QUrl>
+#include <functional>
 
 namespace {
 
@@ -69,12 +68,6 @@ TitleListView *MakeTitleList(QWidget *parent, const char *name, const char *spok
     list->setFont(FixedGothic(13));
     list->setItemDelegate(new RowDelegate(13, std::move(paint), list));
     return list;
-}
-
-QAction *MakeAction(QMenu *menu, const char *name, const char *caption) {
-    QAction *a = menu->addAction(U(caption));
-    a->setObjectName(U(name));
-    return a;
 }
 
 // Where a window that is not yet shown goes from its position now: there,
@@ -147,9 +140,7 @@ void TForm1::BuildLayout() {
 
     // The list page.
     ListBox1 = MakeTitleList(TabSheet1, "ListBox1", "To Do リスト",
-                             [this](QPainter *p, int row, const QRect &r, bool sel) {
-                                 ListBox1DrawItem(p, row, r, sel);
-                             });
+                             std::bind_front(&TForm1::ListBox1DrawItem, this));
     const QFont redBold = ProportionalGothic(15, true);
     Button2 = MakeButton(TabSheet1, "Button2", "↑上に", 72, 256, 75, 25);
     Button3 = MakeButton(TabSheet1, "Button3", "↓下に", 224, 256, 75, 25);
@@ -174,9 +165,7 @@ void TForm1::BuildLayout() {
 
     // The trash page.
     ListBox3 = MakeTitleList(TabSheet4, "ListBox3", "ごみ箱",
-                             [this](QPainter *p, int row, const QRect &r, bool sel) {
-                                 ListBox3DrawItem(p, row, r, sel);
-                             });
+                             std::bind_front(&TForm1::ListBox3DrawItem, this));
     Button6 = MakeButton(TabSheet4, "Button6", "選択した記事を完全削除する", 40, 248, 161, 25);
     Button7 = MakeButton(TabSheet4, "Button7", "ゴミ箱を空にする", 232, 248, 105, 25);
     DummyButton = MakeButton(TabSheet4, "DummyButton", "DummyButton", 360, 248, 19, 25);
@@ -223,19 +212,33 @@ void TForm1::BuildLayout() {
     setAcceptDrops(true); // list files from a file manager
 }
 
+template <class Sender, class Signal>
+void TForm1::On(Sender *sender, Signal signal, void (TForm1::*handler)()) {
+    connect(sender, signal, this,
+            [this, handler] { Run([this, handler] { (this->*handler)(); }); });
+}
+
 void TForm1::BuildMenus() {
+    // A menu item that runs its handler as a command.
+    const auto MakeAction = [this](QMenu *menu, const char *name, const char *caption,
+                                   void (TForm1::*handler)()) {
+        QAction *a = menu->addAction(U(caption));
+        a->setObjectName(U(name));
+        On(a, &QAction::triggered, handler);
+        return a;
+    };
     MainMenu1 = new QMenuBar(this);
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
     setMenuBar(MainMenu1);
 
     N2 = MainMenu1->addMenu(U("ファイル(&F)"));
     N2->setObjectName(QStringLiteral("N2"));
-    New1 = MakeAction(N2, "New1", "新規作成(&N)");
-    Fopen = MakeAction(N2, "Fopen", "開く(&O)");
-    SaveAs1 = MakeAction(N2, "SaveAs1", "名前を付けて保存(&A)");
-    PrintSetting = MakeAction(N2, "PrintSetting", "印刷設定");
-    Print = MakeAction(N2, "Print", "印刷する(&P)");
-    CloseMenu = MakeAction(N2, "CloseMenu", "終了(&X)");
+    New1 = MakeAction(N2, "New1", "新規作成(&N)", &TForm1::New1Click);
+    Fopen = MakeAction(N2, "Fopen", "開く(&O)", &TForm1::FopenClick);
+    SaveAs1 = MakeAction(N2, "SaveAs1", "名前を付けて保存(&A)", &TForm1::SaveAs1Click);
+    PrintSetting = MakeAction(N2, "PrintSetting", "印刷設定", &TForm1::PrintSettingClick);
+    Print = MakeAction(N2, "Print", "印刷する(&P)", &TForm1::PrintClick);
+    CloseMenu = MakeAction(N2, "CloseMenu", "終了(&X)", &TForm1::CloseMenuClick);
     N7 = MakeSeparator(N2, "N7");
     // The separator shows also as the menu's last item, with no recent
     // entries after it.
@@ -243,17 +246,17 @@ void TForm1::BuildMenus() {
 
     N8 = MainMenu1->addMenu(U("設定(&S)"));
     N8->setObjectName(QStringLiteral("N8"));
-    N9 = MakeAction(N8, "N9", N9Caption);
-    N10 = MakeAction(N8, "N10", N10Caption);
+    N9 = MakeAction(N8, "N9", N9Caption, &TForm1::N9Click);
+    N10 = MakeAction(N8, "N10", N10Caption, &TForm1::N10Click);
     N9->setCheckable(true);
     N10->setCheckable(true);
 
     // The Edit menu: taking back and making again changes to the memos.
     Edit1 = MainMenu1->addMenu(U("編集(&E)"));
     Edit1->setObjectName(QStringLiteral("Edit1"));
-    Undo1 = MakeAction(Edit1, "Undo1", "元に戻す(&U)");
+    Undo1 = MakeAction(Edit1, "Undo1", "元に戻す(&U)", &TForm1::Undo1Click);
     Undo1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    Redo1 = MakeAction(Edit1, "Redo1", "やり直し(&R)");
+    Redo1 = MakeAction(Edit1, "Redo1", "やり直し(&R)", &TForm1::Redo1Click);
     Redo1->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     N11 = MakeSeparator(Edit1, "N11");
@@ -265,74 +268,47 @@ void TForm1::BuildMenus() {
         Redo1->setEnabled(History->CanRedo());
     });
     // Finding memos, after the separator.
-    Find1 = MakeAction(Edit1, "Find1", "検索(&F)...");
+    Find1 = MakeAction(Edit1, "Find1", "検索(&F)...", &TForm1::Find1Click);
     Find1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-    FindNext1 = MakeAction(Edit1, "FindNext1", "次を検索(&N)");
+    FindNext1 = MakeAction(Edit1, "FindNext1", "次を検索(&N)", &TForm1::FindNext1Click);
     FindNext1->setShortcut(QKeySequence(Qt::Key_F3));
-    FindPrev1 = MakeAction(Edit1, "FindPrev1", "前を検索(&V)");
+    FindPrev1 = MakeAction(Edit1, "FindPrev1", "前を検索(&V)", &TForm1::FindPrev1Click);
     FindPrev1->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
 
     Help1 = MainMenu1->addMenu(U("ヘルプ(&H)"));
     Help1->setObjectName(QStringLiteral("Help1"));
-    ReadMe = MakeAction(Help1, "ReadMe", "Readme.txtを読む(&R)");
-    N3 = MakeAction(Help1, "N3", "ホームページ");
+    ReadMe = MakeAction(Help1, "ReadMe", "Readme.txtを読む(&R)", &TForm1::ReadMeClick);
+    N3 = MakeAction(Help1, "N3", "ホームページ", &TForm1::N3Click);
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    N1 = MakeAction(PopupMenu1, "N1", "編集する");
-    D1 = MakeAction(PopupMenu1, "D1", "削除（ゴミ箱に移動する）");
+    N1 = MakeAction(PopupMenu1, "N1", "編集する", &TForm1::N1Click);
+    D1 = MakeAction(PopupMenu1, "D1", "削除（ゴミ箱に移動する）", &TForm1::D1Click);
     N5 = MakeSeparator(PopupMenu1, "N5");
-    BgColor = MakeAction(PopupMenu1, "BgColor", "背景色を指定");
+    BgColor = MakeAction(PopupMenu1, "BgColor", "背景色を指定", &TForm1::BgColorClick);
     N4 = MakeSeparator(PopupMenu1, "N4");
-    ToTop = MakeAction(PopupMenu1, "ToTop", "最上部に移動する");
-    ToBottom = MakeAction(PopupMenu1, "ToBottom", "最下部に移動する");
+    ToTop = MakeAction(PopupMenu1, "ToTop", "最上部に移動する", &TForm1::ToTopClick);
+    ToBottom = MakeAction(PopupMenu1, "ToBottom", "最下部に移動する", &TForm1::ToBottomClick);
 
     PopupMenu2 = new QMenu(this);
     PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
-    Restore = MakeAction(PopupMenu2, "Restore", "復活させる");
-    N6 = MakeAction(PopupMenu2, "N6", "完全に削除する");
+    Restore = MakeAction(PopupMenu2, "Restore", "復活させる", &TForm1::RestoreClick);
+    N6 = MakeAction(PopupMenu2, "N6", "完全に削除する", &TForm1::N6Click);
 
     // The client area stays 449 x 342 whatever height the menu bar takes.
     setFixedSize(449, MainMenu1->sizeHint().height() + 342);
 }
 
 void TForm1::WireHandlers() {
-    auto on = [this](auto *sender, auto signal, void (TForm1::*handler)()) {
-        connect(sender, signal, this,
-                [this, handler] { Run([this, handler] { (this->*handler)(); }); });
-    };
-    on(Button1, &QPushButton::clicked, &TForm1::Button1Click);
-    on(Button2, &QPushButton::clicked, &TForm1::Button2Click);
-    on(Button3, &QPushButton::clicked, &TForm1::Button3Click);
-    on(Button4, &QPushButton::clicked, &TForm1::Button4Click);
-    on(Button5, &QPushButton::clicked, &TForm1::Button5Click);
-    on(Button6, &QPushButton::clicked, &TForm1::Button6Click);
-    on(Button7, &QPushButton::clicked, &TForm1::Button7Click);
-    on(DummyButton, &QPushButton::clicked, &TForm1::DummyButtonClick);
-    on(ListBox1, &TitleListView::doubleClickedAnywhere, &TForm1::ListBox1DblClick);
-
-    on(New1, &QAction::triggered, &TForm1::New1Click);
-    on(Fopen, &QAction::triggered, &TForm1::FopenClick);
-    on(SaveAs1, &QAction::triggered, &TForm1::SaveAs1Click);
-    on(PrintSetting, &QAction::triggered, &TForm1::PrintSettingClick);
-    on(Print, &QAction::triggered, &TForm1::PrintClick);
-    on(CloseMenu, &QAction::triggered, &TForm1::CloseMenuClick);
-    on(N9, &QAction::triggered, &TForm1::N9Click);
-    on(N10, &QAction::triggered, &TForm1::N10Click);
-    on(Find1, &QAction::triggered, &TForm1::Find1Click);
-    on(FindNext1, &QAction::triggered, &TForm1::FindNext1Click);
-    on(FindPrev1, &QAction::triggered, &TForm1::FindPrev1Click);
-    on(ReadMe, &QAction::triggered, &TForm1::ReadMeClick);
-    on(N3, &QAction::triggered, &TForm1::N3Click);
-    on(Undo1, &QAction::triggered, &TForm1::Undo1Click);
-    on(Redo1, &QAction::triggered, &TForm1::Redo1Click);
-    on(N1, &QAction::triggered, &TForm1::N1Click);
-    on(D1, &QAction::triggered, &TForm1::D1Click);
-    on(BgColor, &QAction::triggered, &TForm1::BgColorClick);
-    on(ToTop, &QAction::triggered, &TForm1::ToTopClick);
-    on(ToBottom, &QAction::triggered, &TForm1::ToBottomClick);
-    on(Restore, &QAction::triggered, &TForm1::RestoreClick);
-    on(N6, &QAction::triggered, &TForm1::N6Click);
+    On(Button1, &QPushButton::clicked, &TForm1::Button1Click);
+    On(Button2, &QPushButton::clicked, &TForm1::Button2Click);
+    On(Button3, &QPushButton::clicked, &TForm1::Button3Click);
+    On(Button4, &QPushButton::clicked, &TForm1::Button4Click);
+    On(Button5, &QPushButton::clicked, &TForm1::Button5Click);
+    On(Button6, &QPushButton::clicked, &TForm1::Button6Click);
+    On(Button7, &QPushButton::clicked, &TForm1::Button7Click);
+    On(DummyButton, &QPushButton::clicked, &TForm1::DummyButtonClick);
+    On(ListBox1, &TitleListView::doubleClickedAnywhere, &TForm1::ListBox1DblClick);
 
     // Keys of the lists and the edit areas, each running what the mouse
     // runs. A context menu item's keys are shown beside it and work while
@@ -349,12 +325,12 @@ void TForm1::WireHandlers() {
     itemKeys(ToBottom, ListBox1, {QKeySequence(Qt::CTRL | Qt::Key_End)});
     itemKeys(N6, ListBox3, {del});
     itemKeys(Restore, ListBox3, {ret, enter});
-    const auto keys = [&on](QWidget *where, const QList<QKeySequence> &keys,
-                            void (TForm1::*handler)()) {
+    const auto keys = [this](QWidget *where, const QList<QKeySequence> &keys,
+                             void (TForm1::*handler)()) {
         auto *shortcut = new QShortcut(where);
         shortcut->setKeys(keys);
         shortcut->setContext(Qt::WidgetShortcut);
-        on(shortcut, &QShortcut::activated, handler);
+        On(shortcut, &QShortcut::activated, handler);
     };
     keys(ListBox1, {QKeySequence(Qt::CTRL | Qt::Key_Up)}, &TForm1::Button2Click);
     keys(ListBox1, {QKeySequence(Qt::CTRL | Qt::Key_Down)}, &TForm1::Button3Click);
@@ -378,11 +354,11 @@ void TForm1::WireHandlers() {
 
     // Pages: the veto on user-made changes, the show handlers, the edit
     // page's exit.
-    PageControl1->setAllowUserChange([this] {
+    PageControl1->pageTabBar()->allowUserChange = [this] {
         bool allow = true;
         PageControl1Changing(allow);
         return allow;
-    });
+    };
     connect(PageControl1, &QTabWidget::currentChanged, this, &TForm1::PageShown);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget *old, QWidget *now) {
         if (old && now && now->window() == this && TabSheet3->isAncestorOf(old) &&
@@ -453,11 +429,7 @@ void TForm1::ReloadChangedPage() {
     switch (PageControl1->currentIndex()) {
     case ListPage:
         if (!unchanged(List)) {
-            const int row = ListBox1->itemIndex();
-            const QByteArray selected =
-                row >= 0 && row < ListBox2.size() ? ListBox2.copy(row) : QByteArray();
-            LoadList();
-            ListBox1->setItemIndex(row >= 0 ? RowOf(ListBox2, selected, row) : -1);
+            KeepSelection(ListBox1, ListBox2, [this] { LoadList(); });
             if (!List.Held()) // the file is gone: the list shows no memo
                 SetStatusText(QStringLiteral("  0") +
                               QString::fromUtf8("件のメモが登録されています。"));
@@ -465,20 +437,22 @@ void TForm1::ReloadChangedPage() {
         }
         break;
     case TrashPage:
-        if (!unchanged(Trash)) {
-            const int row = ListBox3->itemIndex();
-            const Records &trash = Trash.records();
-            const QByteArray selected =
-                row >= 0 && row < trash.size() ? trash.copy(row) : QByteArray();
-            TabSheet4Show();
-            ListBox3->setItemIndex(row >= 0 ? RowOf(trash, selected, row) : -1);
-        }
+        if (!unchanged(Trash))
+            KeepSelection(ListBox3, Trash.records(), [this] { TabSheet4Show(); });
         break;
     default:
         // What the user types on the new-memo and edit pages stays; the list
         // is loaded when its page is shown again.
         break;
     }
+}
+
+void TForm1::KeepSelection(TitleListView *list, const Records &records,
+                           const std::function<void()> &reload) {
+    const int row = list->itemIndex();
+    const QByteArray selected = row >= 0 && row < records.size() ? records.copy(row) : QByteArray();
+    reload();
+    list->setItemIndex(row >= 0 ? RowOf(records, selected, row) : -1);
 }
 
 void TForm1::showEvent(QShowEvent *e) {

@@ -17,6 +17,7 @@
 #include <QSet>
 #include <QString>
 #include <exception>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -27,7 +28,6 @@ class QMenuBar;
 class QPainter;
 class QPushButton;
 class QStatusBar;
-class ChangeHistory;
 class QTimer;
 class MemoEdit;
 class PageControl;
@@ -231,10 +231,17 @@ class TForm1 : public QMainWindow {
     void dropEvent(QDropEvent *e) override;
 
   private:
+    // Runs handler as a command on each of sender's signals.
+    template <class Sender, class Signal>
+    void On(Sender *sender, Signal signal, void (TForm1::*handler)());
     void BuildLayout();
     void BuildMenus();
     void WireHandlers();
     void PageShown(int index);
+    // Runs reload, which fills list anew from records: the record selected
+    // before stays selected where it then stands.
+    void KeepSelection(TitleListView *list, const Records &records,
+                       const std::function<void()> &reload);
     void WatchFiles();
     // After the outermost command: the files of the current list are the
     // watched ones, and a change that settled meanwhile is looked at.

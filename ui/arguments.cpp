@@ -63,29 +63,20 @@ Arguments ParseError(const QCommandLineParser &parser) {
 } // namespace
 
 QByteArray EncodeWindowRequest(const WindowRequest &request) {
-    switch (request.kind) {
-    case WindowRequest::Kind::Show:
-        return QByteArrayLiteral("show");
-    case WindowRequest::Kind::NewMemo:
-        return QByteArrayLiteral("new-memo");
-    case WindowRequest::Kind::Open:
-        break;
-    }
-    return QByteArrayLiteral("open\n") + request.path.toUtf8();
+    if (request.kind == WindowRequest::Kind::Open)
+        return QByteArrayLiteral("open\n") + request.path.toUtf8();
+    return request.kind == WindowRequest::Kind::Show ? QByteArrayLiteral("show")
+                                                     : QByteArrayLiteral("new-memo");
 }
 
 std::optional<WindowRequest> ParseWindowRequest(const QByteArray &bytes) {
-    WindowRequest r;
     if (bytes == "show")
-        return r;
-    if (bytes == "new-memo") {
-        r.kind = WindowRequest::Kind::NewMemo;
-        return r;
-    }
+        return WindowRequest{};
+    if (bytes == "new-memo")
+        return WindowRequest{WindowRequest::Kind::NewMemo, {}};
     if (!bytes.startsWith("open\n") || bytes.contains('\0'))
         return std::nullopt;
-    r.kind = WindowRequest::Kind::Open;
-    r.path = QString::fromUtf8(bytes.mid(5));
+    WindowRequest r{WindowRequest::Kind::Open, QString::fromUtf8(bytes.mid(5))};
     if (!r.path.startsWith(QLatin1Char('/')) || r.path.toUtf8() != bytes.mid(5))
         return std::nullopt; // relative, or not text
     return r;
@@ -104,12 +95,8 @@ Arguments ParseArguments(const QStringList &args, const QString &folder) {
         return ParseError(parser);
 
     Arguments a;
-    if (parser.isSet(help)) {
-        a.mode = Arguments::Mode::Help;
-        return a;
-    }
-    if (parser.isSet(version)) {
-        a.mode = Arguments::Mode::Version;
+    if (parser.isSet(help) || parser.isSet(version)) {
+        a.mode = parser.isSet(help) ? Arguments::Mode::Help : Arguments::Mode::Version;
         return a;
     }
     const QStringList files = parser.positionalArguments();
@@ -130,10 +117,9 @@ Arguments ParseArguments(const QStringList &args, const QString &folder) {
         a.file = Absolute(folder, parser.value(file));
     if (parser.isSet(add)) {
         a.mode = Arguments::Mode::Add;
-        a.addText = parser.value(add);
-        a.addFromStdin = a.addText == QLatin1String("-");
-        if (a.addFromStdin)
-            a.addText.clear();
+        a.addFromStdin = parser.value(add) == QLatin1String("-");
+        if (!a.addFromStdin)
+            a.addText = parser.value(add);
     } else if (parser.isSet(list)) {
         a.mode = Arguments::Mode::List;
     } else if (parser.isSet(newMemo)) {
@@ -150,8 +136,7 @@ QString HelpText() {
 }
 
 QString UsageLine() {
-    const QString help = HelpText();
-    return help.left(help.indexOf(QLatin1Char('\n')));
+    return HelpText().section(QLatin1Char('\n'), 0, 0);
 }
 
 QString VersionText() {

@@ -165,16 +165,13 @@ void TForm1::FindMemo(bool Next) {
         // The trash entries as the trash file holds them now; the page shows
         // them, so that the row found is the entry found, and the entry
         // selected stays selected where it now stands.
-        const int selected = ListBox3->itemIndex();
-        const Records &trash = Trash.records();
-        const QByteArray entry =
-            selected >= 0 && selected < trash.size() ? trash.copy(selected) : QByteArray();
-        if (Trash.Held() || FileExists(Trash.path()))
-            Trash.Reload();
-        ListBox3->titleModel()->setRecords(&trash);
-        ListBox3->setItemIndex(selected >= 0 ? RowOf(trash, entry, selected) : -1);
+        KeepSelection(ListBox3, Trash.records(), [this] {
+            if (Trash.Held() || FileExists(Trash.path()))
+                Trash.Reload();
+            ListBox3->titleModel()->setRecords(&Trash.records());
+        });
         list = ListBox3;
-        found = FindInRecords(trash, list->itemIndex(), Next, matcher);
+        found = FindInRecords(Trash.records(), list->itemIndex(), Next, matcher);
     } else {
         ActivatePage(ListPage); // from another page: the list page, loaded by its showing
         found = FindInRecords(ListBox2, list->itemIndex(), Next, matcher);

@@ -28,12 +28,8 @@ QPoint MovedInside(const QRect &r, const QRect &area) {
 
 // How far a point lies from a rectangle (0 inside it), squared.
 qint64 DistanceSquared(const QPoint &p, const QRect &r) {
-    const qint64 dx = p.x() < r.left()    ? r.left() - p.x()
-                      : p.x() > r.right() ? p.x() - r.right()
-                                          : 0;
-    const qint64 dy = p.y() < r.top()      ? r.top() - p.y()
-                      : p.y() > r.bottom() ? p.y() - r.bottom()
-                                           : 0;
+    const qint64 dx = std::max({r.left() - p.x(), p.x() - r.right(), 0});
+    const qint64 dy = std::max({r.top() - p.y(), p.y() - r.bottom(), 0});
     return dx * dx + dy * dy;
 }
 

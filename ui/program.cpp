@@ -48,8 +48,7 @@ QuorvelProgram::QuorvelProgram() {
     form1_ = std::make_unique<TForm1>();
     form2_ = std::make_unique<TForm2>();
     Form2 = form2_.get();
-    form3_ = new TForm3(form1_.get());
-    Form3 = form3_;
+    Form3 = new TForm3(form1_.get()); // a dialog of the main window, which owns it
     form4_ = std::make_unique<TForm4>([this](const QString &text) {
         bool saved = false;
         form1_->Run([&] { saved = SaveQuickMemo(*form1_, text); });
@@ -94,18 +93,13 @@ void QuorvelProgram::HandleRequests() {
             return;
         }
         const WindowRequest r = requests_.takeFirst();
-        switch (r.kind) {
-        case WindowRequest::Kind::Show:
-            BringToFront(f);
-            break;
-        case WindowRequest::Kind::Open:
-            BringToFront(f);
-            f.Run([&] { f.OpenListFile(r.path); });
-            break;
-        case WindowRequest::Kind::NewMemo:
+        if (r.kind == WindowRequest::Kind::NewMemo) {
             form4_->ShowCapture();
-            break;
+            continue;
         }
+        BringToFront(f);
+        if (r.kind == WindowRequest::Kind::Open)
+            f.Run([&] { f.OpenListFile(r.path); });
     }
 }
 

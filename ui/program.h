@@ -15,7 +15,6 @@ class QLocale;
 class QTranslator;
 class TForm1;
 class TForm2;
-class TForm3;
 class TForm4;
 class WindowChannel;
 
@@ -33,7 +32,6 @@ class QuorvelProgram {
     ~QuorvelProgram();
     TForm1 &form1() { return *form1_; }
     TForm2 &form2() { return *form2_; }
-    TForm3 &form3() { return *form3_; }
     TForm4 &form4() { return *form4_; }
 
     // A later start's request: the window comes to the front, opens a list
@@ -48,7 +46,6 @@ class QuorvelProgram {
 
     std::unique_ptr<TForm1> form1_;
     std::unique_ptr<TForm2> form2_;
-    TForm3 *form3_ = nullptr; // a dialog of the main window, which owns it
     std::unique_ptr<TForm4> form4_;
     std::unique_ptr<WindowChannel> channel_;
     QList<WindowRequest> requests_;

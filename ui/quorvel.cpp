@@ -27,21 +27,15 @@ int main(int argc, char **argv) {
     // Qt's dialogs and buttons speak the user's language, as the program does.
     QTranslator qtTexts;
     InstallQtTranslation(qtTexts, QLocale());
-    int rc = 0;
-    {
-        Started started = StartProgram(arguments.request);
-        if (started.program) {
-            // Closing the main window ends the program, even with the print
-            // settings dialog or quick capture still open.
-            QObject::connect(&started.program->form1(), &TForm1::Closed, &app,
-                             &QCoreApplication::quit);
-        } else if (started.capture) {
-            QObject::connect(started.capture.get(), &QDialog::finished, &app,
-                             &QCoreApplication::quit);
-        } else {
-            return 0; // the window that runs took the request
-        }
-        rc = QApplication::exec();
+    Started started = StartProgram(arguments.request);
+    if (started.program) {
+        // Closing the main window ends the program, even with the print
+        // settings dialog or quick capture still open.
+        QObject::connect(&started.program->form1(), &TForm1::Closed, &app, &QCoreApplication::quit);
+    } else if (started.capture) {
+        QObject::connect(started.capture.get(), &QDialog::finished, &app, &QCoreApplication::quit);
+    } else {
+        return 0; // the window that runs took the request
     }
-    return rc;
+    return QApplication::exec();
 }

@@ -17,15 +17,20 @@
 #include <QWheelEvent>
 #include <algorithm>
 
+namespace {
+// Takes an event that the veto refused; true when it did.
+bool Refused(QEvent *e, bool refused) {
+    if (refused)
+        e->accept();
+    return refused;
+}
+} // namespace
+
 void PageTabBar::mousePressEvent(QMouseEvent *e) {
-    if (e->button() == Qt::LeftButton) {
-        const int hit = tabAt(e->position().toPoint());
-        if (hit >= 0 && hit != currentIndex() && !allowed()) {
-            e->accept();
-            return;
-        }
-    }
-    QTabBar::mousePressEvent(e);
+    const int hit = tabAt(e->position().toPoint());
+    if (!Refused(e,
+                 e->button() == Qt::LeftButton && hit >= 0 && hit != currentIndex() && !allowed()))
+        QTabBar::mousePressEvent(e);
 }
 
 void PageTabBar::mouseDoubleClickEvent(QMouseEvent *e) {
@@ -35,50 +40,28 @@ void PageTabBar::mouseDoubleClickEvent(QMouseEvent *e) {
 }
 
 void PageTabBar::keyPressEvent(QKeyEvent *e) {
-    switch (e->key()) {
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-    case Qt::Key_Home:
-    case Qt::Key_End:
-        if (!allowed()) {
-            e->accept();
-            return;
-        }
-        break;
-    default:
-        break;
-    }
-    QTabBar::keyPressEvent(e);
+    static constexpr int pageKeys[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up,
+                                       Qt::Key_Down, Qt::Key_Home,  Qt::Key_End};
+    if (!Refused(e, std::ranges::count(pageKeys, e->key()) > 0 && !allowed()))
+        QTabBar::keyPressEvent(e);
 }
 
 void PageTabBar::wheelEvent(QWheelEvent *e) {
-    if (!allowed()) {
-        e->accept();
-        return;
-    }
-    QTabBar::wheelEvent(e);
+    if (!Refused(e, !allowed()))
+        QTabBar::wheelEvent(e);
 }
 
 PageControl::PageControl(QWidget *parent) : QTabWidget(parent), bar_(new PageTabBar(this)) {
     setTabBar(bar_);
 }
 
-void PageControl::setAllowUserChange(std::function<bool()> allow) {
-    allow_ = allow;
-    bar_->allowUserChange = std::move(allow);
-}
-
 void PageControl::keyPressEvent(QKeyEvent *e) {
-    const bool ctrl = e->modifiers() & Qt::ControlModifier;
-    const bool pageKey = (ctrl && (e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab ||
-                                   e->key() == Qt::Key_PageUp || e->key() == Qt::Key_PageDown));
-    if (pageKey && count() > 1 && allow_ && !allow_()) {
-        e->accept();
-        return;
-    }
-    QTabWidget::keyPressEvent(e);
+    static constexpr int pageKeys[] = {Qt::Key_Tab, Qt::Key_Backtab, Qt::Key_PageUp,
+                                       Qt::Key_PageDown};
+    const bool pageKey =
+        (e->modifiers() & Qt::ControlModifier) && std::ranges::count(pageKeys, e->key()) > 0;
+    if (!Refused(e, pageKey && count() > 1 && !bar_->allowed()))
+        QTabWidget::keyPressEvent(e);
 }
 
 int TitleModel::rowCount(const QModelIndex &parent) const {
@@ -126,14 +109,11 @@ void RowDelegate::paint(QPainter *p, const QStyleOptionViewItem &option,
         // The list control's own focus rectangle around the focused row.
         QStyleOptionFocusRect focus;
         focus.QStyleOption::operator=(option);
-        focus.rect = option.rect;
         focus.state |= QStyle::State_KeyboardFocusChange;
         focus.backgroundColor =
             option.palette.color(selected ? QPalette::Highlight : QPalette::Base);
-        const QWidget *w = option.widget;
-        QStyle *style = w ? w->style() : nullptr;
-        if (style)
-            style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, p, w);
+        if (const QWidget *w = option.widget)
+            w->style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, p, w);
     }
 }
 
@@ -351,16 +331,10 @@ bool ClaimTextHistoryKey(QEvent *e) {
 
 // Takes back or makes again the text's own typing; false for any other key.
 template <class Text> bool TextHistoryKeyPressed(Text *text, QKeyEvent *e) {
-    switch (TextHistoryKeyOf(e)) {
-    case TextHistoryKey::Undo:
-        text->undo();
-        break;
-    case TextHistoryKey::Redo:
-        text->redo();
-        break;
-    case TextHistoryKey::None:
+    const TextHistoryKey key = TextHistoryKeyOf(e);
+    if (key == TextHistoryKey::None)
         return false;
-    }
+    key == TextHistoryKey::Undo ? text->undo() : text->redo();
     e->accept();
     return true;
 }
@@ -368,8 +342,7 @@ template <class Text> bool TextHistoryKeyPressed(Text *text, QKeyEvent *e) {
 
 bool MemoEdit::canInsertFromMimeData(const QMimeData *source) const {
     const QList<QUrl> urls = source->urls();
-    if (!urls.isEmpty() &&
-        std::all_of(urls.cbegin(), urls.cend(), [](const QUrl &u) { return u.isLocalFile(); }))
+    if (!urls.isEmpty() && std::ranges::all_of(urls, &QUrl::isLocalFile))
         return false;
     return QPlainTextEdit::canInsertFromMimeData(source);
 }

@@ -28,16 +28,15 @@ class PageTabBar : public QTabBar {
     Q_OBJECT
   public:
     explicit PageTabBar(QWidget *parent = nullptr) : QTabBar(parent) {}
+    // The veto: whether a page change the user asks for may happen.
     std::function<bool()> allowUserChange;
+    bool allowed() { return !allowUserChange || allowUserChange(); }
 
   protected:
     void mousePressEvent(QMouseEvent *e) override;
     void mouseDoubleClickEvent(QMouseEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
     void wheelEvent(QWheelEvent *e) override;
-
-  private:
-    bool allowed() { return !allowUserChange || allowUserChange(); }
 };
 
 // The page control. Ctrl+Tab and Ctrl+Shift+Tab (and Ctrl+PageUp/Down) go
@@ -47,14 +46,12 @@ class PageControl : public QTabWidget {
   public:
     explicit PageControl(QWidget *parent = nullptr);
     PageTabBar *pageTabBar() const { return bar_; }
-    void setAllowUserChange(std::function<bool()> allow);
 
   protected:
     void keyPressEvent(QKeyEvent *e) override;
 
   private:
     PageTabBar *bar_;
-    std::function<bool()> allow_;
 };
 
 // The rows of a title list: one per record, each showing its record's title
