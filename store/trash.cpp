@@ -57,8 +57,7 @@ std::unique_ptr<MemoChange> PurgeSelected(TForm1 &f, const char *name, FileStamp
         BeepMessage(U("削除対象の記事を選択してください。"));
         return nullptr;
     }
-    auto change = std::make_unique<MemoChange>(U(name));
-    MemoChange::Part &part = change->parts.emplaceBack(MemoFile::Trash);
+    FileChange purge;
     FolderLock lock(path);
     ListFile::Outcome outcome = ListFile::Outcome::Changed;
     int error = EIO;
@@ -74,8 +73,7 @@ std::unique_ptr<MemoChange> PurgeSelected(TForm1 &f, const char *name, FileStamp
             QList<Splice> splices;
             if (sel < lines.size())
                 splices = {RemoveRecordSplice(lines, sel)};
-            part.change.layout = f.Trash.Layout();
-            part.change.splices = splices;
+            purge = FileChange::Pieces(splices, f.Trash.Layout());
             errno = 0;
             outcome = f.Trash.Rewrite(splices);
             error = errno != 0 ? errno : EIO;
@@ -91,6 +89,8 @@ std::unique_ptr<MemoChange> PurgeSelected(TForm1 &f, const char *name, FileStamp
     f.TabSheet4Show();
     if (outcome != ListFile::Outcome::Written)
         throw AppError(FileErrorText(error));
+    auto change = std::make_unique<MemoChange>(U(name));
+    change->parts = {{MemoFile::Trash, std::move(purge)}};
     return change;
 }
 
